@@ -1,0 +1,1 @@
+// The instrument voices.

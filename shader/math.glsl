@@ -1,0 +1,1 @@
+// Shared math library (macros first, then functions).
