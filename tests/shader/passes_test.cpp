@@ -1,0 +1,69 @@
+// The two passes of a frame: letterbox, the window's alpha, and the targets
+// alternating with the frame counter.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "gl_test_context.h"
+#include "intro_engine.h"
+
+namespace intro {
+namespace {
+
+constexpr int kBarRows = 90;
+
+template <typename T>
+bool rows_all_zero(const std::vector<T>& image, int width, int row_begin, int row_end) {
+  const auto begin = image.begin() + static_cast<std::ptrdiff_t>(row_begin) * width * 4;
+  const auto end = image.begin() + static_cast<std::ptrdiff_t>(row_end) * width * 4;
+  return std::all_of(begin, end, [](T x) { return x == 0; });
+}
+
+// Positions spread over the film: opening, sphere, craft, after the end.
+class LetterboxAt : public ::testing::TestWithParam<double> {};
+
+TEST_P(LetterboxAt, BarsAreExactlyZeroInBothPassesAndWindowAlphaIsZero) {
+  test::gl_context();
+  IntroEngine engine;
+  const std::uint16_t white[4] = {65535, 65535, 65535, 65535};
+  engine.fill_targets(white);  // bars must be written as zero, not left alone
+  engine.frame(static_cast<std::int32_t>(GetParam() * kSampleRate));
+
+  const auto stored = engine.read_stored();
+  EXPECT_TRUE(rows_all_zero(stored, kFrameWidth, 0, kBarRows)) << "lower bar of the scene pass";
+  EXPECT_TRUE(rows_all_zero(stored, kFrameWidth, kFrameHeight - kBarRows, kFrameHeight)) << "upper bar of the scene pass";
+
+  const auto window = engine.read_window();
+  EXPECT_TRUE(rows_all_zero(window, kFrameWidth, 0, kBarRows)) << "lower bar of the window";
+  EXPECT_TRUE(rows_all_zero(window, kFrameWidth, kFrameHeight - kBarRows, kFrameHeight)) << "upper bar of the window";
+  std::size_t nonzero_alpha = 0;
+  for (std::size_t i = 3; i < window.size(); i += 4) nonzero_alpha += window[i] != 0;
+  EXPECT_EQ(nonzero_alpha, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, LetterboxAt, ::testing::Values(5.0, 47.0, 125.0));
+
+// Frame n writes targets[n & 1] and leaves the other alone.
+TEST(TargetParity, FramesAlternateTheirTargets) {
+  test::gl_context();
+  IntroEngine engine;
+  const std::uint16_t marker[4] = {12345, 23456, 34567, 45678};
+  engine.fill_targets(marker);
+  const auto untouched = engine.read_target(0);
+
+  for (int n = 0; n < 3; ++n) {
+    const auto before_other = engine.read_target((n + 1) & 1);
+    engine.scene_pass(0);
+    engine.post_pass(0);
+    const auto written = engine.read_target(n & 1);
+    EXPECT_NE(written, untouched) << "frame " << n << " did not write targets[" << (n & 1) << "]";
+    EXPECT_TRUE(rows_all_zero(written, kFrameWidth, 0, kBarRows)) << "frame " << n;
+    EXPECT_EQ(engine.read_target((n + 1) & 1), before_other) << "frame " << n << " touched the other target";
+    EXPECT_EQ(engine.frame_counter(), n + 1);
+  }
+}
+
+}  // namespace
+}  // namespace intro
