@@ -18,6 +18,9 @@ if(NOT intro_wine_fixture_added)
     RESOURCE_LOCK wine_prefix
     SKIP_RETURN_CODE 77
     TIMEOUT 600)
+  if(INTRO_WINE_LOADER)
+    set_property(TEST wine_prefix_setup PROPERTY ENVIRONMENT INTRO_WINE_LOADER=${INTRO_WINE_LOADER})
+  endif()
 endif()
 
 # The tests share the prefix and so one wineserver: they run one at a time.
@@ -28,4 +31,7 @@ function(intro_wine_test_properties name timeout)
     RESOURCE_LOCK wine_prefix
     SKIP_RETURN_CODE 77
     TIMEOUT ${timeout})
+  if(INTRO_WINE_LOADER)
+    set_property(TEST ${name} PROPERTY ENVIRONMENT INTRO_WINE_LOADER=${INTRO_WINE_LOADER})
+  endif()
 endfunction()

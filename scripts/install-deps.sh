@@ -27,6 +27,8 @@ packages=(
   libpng-dev libsndfile1-dev libfftw3-dev ffmpeg sox
   # the Windows build and running it here
   g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri:i386
+  # where the kernel runs no 32-bit programs the tests use a 64-bit build
+  g++-mingw-w64-x86-64 wine64
   # a display for the real program
   xvfb xdotool x11-utils
 )

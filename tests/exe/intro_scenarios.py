@@ -38,7 +38,7 @@ class Intro:
     def __init__(self, session, intro, probe):
         self.session = session
         self.probe_exe = probe
-        self.process = session.start(["wine", intro], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = session.start([wine_harness.WINE, intro], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def probe(self, *args):
         code, out = self.session.wine([self.probe_exe] + list(args), timeout=60)

@@ -7,8 +7,12 @@ whose default device writes the played stream raw into a file, or one with no
 device at all. Leaving a session kills the wineserver of the prefix and the
 display, also when the test failed.
 
-Exit code 77 means that Wine cannot run here (for instance a kernel without
-32-bit support); CTest reports such tests as skipped.
+The Wine loader comes from INTRO_WINE_LOADER, which the build sets to the
+one that runs on this machine: `wine` for the 32-bit intro, or wine64 for
+the 64-bit build of the same host code where the kernel cannot run 32-bit
+programs. Without it, exit code 77 means that Wine cannot run here; CTest
+reports such tests as skipped. With it, a loader that does not run is a
+failure.
 
   wine_harness.py setup-prefix --prefix DIR
   wine_harness.py run --prefix DIR --workdir DIR [--timeout S] -- PROGRAM.exe [ARGS]
@@ -35,12 +39,15 @@ ALSA_FILE_DEVICE = """pcm.!default {{
 ALSA_NO_DEVICE = "# no audio device\n"
 
 
+WINE = os.environ.get("INTRO_WINE_LOADER", "wine")
+
+
 def wine_usable():
-    """True when the 32-bit Wine loader runs on this machine."""
-    if not shutil.which("wine") or not shutil.which("Xvfb"):
+    """True when the Wine loader and Xvfb run on this machine."""
+    if not shutil.which(WINE) or not shutil.which("Xvfb"):
         return False
     try:
-        result = subprocess.run(["wine", "--version"], stdout=subprocess.DEVNULL,
+        result = subprocess.run([WINE, "--version"], stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, timeout=60)
     except (OSError, subprocess.TimeoutExpired):
         return False
@@ -48,9 +55,13 @@ def wine_usable():
 
 
 def require_wine():
-    if not wine_usable():
-        print("wine cannot run 32-bit programs on this machine (or Xvfb is missing): skipped")
-        sys.exit(SKIP)
+    if wine_usable():
+        return
+    if "INTRO_WINE_LOADER" in os.environ:
+        print(f"the Wine loader {WINE} (or Xvfb) does not run, although the build chose it")
+        sys.exit(1)
+    print(f"{WINE} cannot run on this machine (or Xvfb is missing): skipped")
+    sys.exit(SKIP)
 
 
 class Session:
@@ -127,7 +138,7 @@ class Session:
 
     def wine(self, args, timeout=60):
         """Runs a Windows console program to its end; returns (code, stdout)."""
-        result = self.run(["wine"] + list(args), timeout=timeout,
+        result = self.run([WINE] + list(args), timeout=timeout,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         return result.returncode, result.stdout.decode(errors="replace").replace("\r", "")
 
@@ -162,12 +173,12 @@ def setup_prefix(prefix):
     shutil.rmtree(prefix, ignore_errors=True)
     workdir = prefix + "-setup"
     with Session(prefix, workdir, audio="none") as session:
-        result = session.run(["wineboot", "-i"], timeout=500)
+        result = session.run([WINE, "wineboot", "-i"], timeout=500)
         if result.returncode != 0:
             print("wineboot failed with", result.returncode)
             return 1
         # Sound through ALSA only, so that the tests decide what device exists.
-        session.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Audio",
+        session.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Audio",
                      "/d", "alsa", "/f"], timeout=120,
                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         session.run(["wineserver", "-w"], timeout=120)
@@ -183,7 +194,7 @@ def run_program(prefix, workdir, timeout, command):
     shutil.rmtree(workdir, ignore_errors=True)
     with Session(prefix, workdir) as session:
         try:
-            result = session.run(["wine"] + command, timeout=timeout)
+            result = session.run([WINE] + command, timeout=timeout)
         except subprocess.TimeoutExpired:
             print("timed out after", timeout, "s")
             return 1
