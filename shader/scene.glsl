@@ -119,9 +119,13 @@ vec3 scene_map(vec3 p)
     // shot 16 the thread hanging below.
     if (t > 15.0 && t < 45.0) {
         glow_dist = min(glow_dist, length(p) - 0.48);
-        float pattern = fbm(9.2 * p) - 0.5 * fbm(100.0 * p);
-        vec3 sphere = vec3(length(p - vec3(0.0, 0.0, 2.0)) - 0.4, pattern < 0.3 ? MAT_CLOUD : MAT_BLACK, pattern * pattern);
-        result = closest(result, sphere);
+        // The skin pattern (two fbm) matters only where the sphere is the
+        // nearer candidate, so it is skipped elsewhere; the result is the same.
+        float sphere_dist = length(p - vec3(0.0, 0.0, 2.0)) - 0.4;
+        if (sphere_dist < result.x) {
+            float pattern = fbm(9.2 * p) - 0.5 * fbm(100.0 * p);
+            result = vec3(sphere_dist, pattern < 0.3 ? MAT_CLOUD : MAT_BLACK, pattern * pattern);
+        }
         if (shot == 16) {
             float y = mod(p.y + 0.5, 1.0) - 0.5;
             float thread = sd_ellipsoid(vec3(p.x, y, p.z), vec3(0.001, 1.0, 0.001));
