@@ -16,7 +16,7 @@ const intro::Command kCommands[] = {
      "the soundtrack as a 32-bit float stereo 44,100 Hz WAV, computed on the GPU", intro::run_audio},
     {"frame", "--time SECONDS --out FILE.png [--stored FILE.png] [--warmup N]",
      "the window image at one moment (and the stored 16-bit scene target)", intro::run_frame},
-    {"video", "--out FILE.mp4 [--fps 60] [--from SECONDS] [--to SECONDS]",
+    {"video", "--out FILE.mp4 [--fps 60] [--from SECONDS] [--to SECONDS] [--warmup N]",
      "the film with its soundtrack as H.264/AAC through ffmpeg", intro::run_video},
 };
 
