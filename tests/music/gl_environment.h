@@ -1,21 +1,16 @@
 #pragma once
 // One headless GL context for the whole test binary, made current before the
-// first test and destroyed after the last.
+// first test and kept to the end of the process.
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "gl_context.h"
+#include "gl_test_context.h"
 
 namespace music_test {
 
+// The binary's shared context, made before the first test rather than by it.
 class GlEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { context_ = intro::GlContext::create(); }
-  void TearDown() override { context_.reset(); }
-
- private:
-  std::unique_ptr<intro::GlContext> context_;
+  void SetUp() override { intro::test::gl_context(); }
 };
 
 }  // namespace music_test
