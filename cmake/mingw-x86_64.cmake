@@ -1,18 +1,11 @@
-# Cross-compiles the 64-bit Windows build of the intro, which the tests run under wine64 where the machine cannot run 32-bit programs with mingw-w64 (x86_64).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles a 64-bit build of the same host code with mingw-w64
+# (x86_64). The tests run it under wine64 on machines whose kernel runs no
+# 32-bit programs; the intro itself is the 32-bit build.
+set(MINGW_TRIPLE x86_64-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Test programs built here run through Wine.
-find_program(WINE_PROGRAM NAMES wine64 wine PATHS /usr/lib/wine)
+find_program(WINE_PROGRAM NAMES wine64 PATHS /usr/lib/wine)
 if(WINE_PROGRAM)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
 endif()
