@@ -4,6 +4,7 @@
 // output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -55,20 +56,38 @@ Frame render(double seconds) {
   return {engine.read_window(), engine.read_stored()};
 }
 
-// Centroid of the picture's pixels whose colour sum reaches `threshold`.
-bool bright_centroid(const Frame& frame, int threshold, double& cx, double& cy, int& count) {
-  double sx = 0, sy = 0;
-  count = 0;
+// The glow's core: saturated red and green with less blue, which the
+// grey stars and the violet-to-yellow cloud specks do not reach.
+bool is_core(const std::uint8_t* p) { return p[0] >= 245 && p[1] >= 235 && p[2] + 20 <= p[0]; }
+
+// Centroid of the core pixels within 40 pixels of the densest 21 x 21 patch
+// of them, so that a stray speck elsewhere does not pull it.
+bool core_centroid(const Frame& frame, double& cx, double& cy, int& count) {
+  std::vector<int> mask(static_cast<std::size_t>(W) * H, 0);
   for (int y = 90; y < 630; ++y) {
-    for (int x = 0; x < W; ++x) {
-      if (frame.sum(x, y) >= threshold) {
-        sx += x + 0.5;
-        sy += y + 0.5;
-        ++count;
+    for (int x = 0; x < W; ++x) mask[static_cast<std::size_t>(y) * W + x] = is_core(frame.px(x, y)) ? 1 : 0;
+  }
+  int best = 0, bx = 0, by = 0;
+  for (int y = 100; y < 620; y += 2) {
+    for (int x = 10; x < W - 10; x += 2) {
+      int n = 0;
+      for (int dy = -10; dy <= 10; ++dy) {
+        for (int dx = -10; dx <= 10; ++dx) n += mask[static_cast<std::size_t>(y + dy) * W + x + dx];
       }
+      if (n > best) best = n, bx = x, by = y;
     }
   }
-  if (count == 0) return false;
+  if (best == 0) return false;
+  double sx = 0, sy = 0;
+  count = 0;
+  for (int y = std::max(90, by - 40); y < std::min(630, by + 40); ++y) {
+    for (int x = std::max(0, bx - 40); x < std::min(W, bx + 40); ++x) {
+      if (!mask[static_cast<std::size_t>(y) * W + x]) continue;
+      sx += x + 0.5;
+      sy += y + 0.5;
+      ++count;
+    }
+  }
   cx = sx / count;
   cy = sy / count;
   return true;
@@ -83,12 +102,13 @@ TEST(Film, OpeningLightPointRightOfCentreAndAbove) {
   const Frame frame = render(10.0);
   double cx, cy;
   int count;
-  ASSERT_TRUE(bright_centroid(frame, 750, cx, cy, count));
+  ASSERT_TRUE(core_centroid(frame, cx, cy, count));
   EXPECT_NEAR(cx, ex, 6.0);
   EXPECT_NEAR(cy, ey, 6.0);
   EXPECT_GT(cx, W / 2 + 100);
   EXPECT_GT(cy, H / 2 + 10);
-  EXPECT_LT(count, 400) << "one small core, not a bright picture";
+  EXPECT_GT(count, 20);
+  EXPECT_LT(count, 1000) << "one small core, not a bright picture";
 }
 
 TEST(Film, TexturedSphereCentredAt17Seconds) {
@@ -99,22 +119,26 @@ TEST(Film, TexturedSphereCentredAt17Seconds) {
   project(eye, target, centre, ex, ey);
   const double radius_px = 4.0 * std::asin(0.4 / 10.0038) * H / 2.0;  // about 58 pixels
   const Frame frame = render(17.0);
-  // The ring: the brightest pixels lie around the disc, centred on it.
-  double cx, cy;
-  int count;
-  ASSERT_TRUE(bright_centroid(frame, 740, cx, cy, count));
-  EXPECT_NEAR(cx, ex, 4.0);
-  EXPECT_NEAR(cy, ey, 12.0);
-  int inside_ring = 0, outside = 0;
+  // The ring: the glow's core pixels lie around the disc's rim, spread
+  // evenly left and right of it (the camera is below the axis, so the glow
+  // sphere behind shows more below the rim than above).
+  int on_ring = 0, elsewhere = 0;
+  double sx = 0;
   for (int y = 90; y < 630; ++y) {
     for (int x = 0; x < W; ++x) {
-      if (frame.sum(x, y) < 740) continue;
+      if (!is_core(frame.px(x, y))) continue;
       const double r = std::hypot(x + 0.5 - ex, y + 0.5 - ey);
-      (r > radius_px * 0.8 && r < radius_px * 1.5 ? inside_ring : outside) += 1;
+      if (r > radius_px * 0.85 && r < radius_px * 1.5) {
+        ++on_ring;
+        sx += x + 0.5;
+      } else {
+        ++elsewhere;
+      }
     }
   }
-  EXPECT_GT(inside_ring, 100);
-  EXPECT_LT(outside, inside_ring / 10);
+  EXPECT_GT(on_ring, 200);
+  EXPECT_LT(elsewhere, on_ring / 10);
+  EXPECT_NEAR(sx / std::max(on_ring, 1), ex, 4.0);
   // The disc itself is not glowing white: the sphere hides the glow sphere.
   EXPECT_LT(frame.sum(static_cast<int>(ex), static_cast<int>(ey)), 600);
 }
@@ -140,7 +164,7 @@ TEST(Film, RedCraftInTheCentreAt47Seconds) {
     }
   }
   red /= n, green /= n, blue /= n;
-  EXPECT_GT(red, 150);
+  EXPECT_GT(red, 100);
   EXPECT_GT(red, green + 30);
   EXPECT_GT(red, blue + 60);
 }
