@@ -8,6 +8,7 @@
 // everything else, the band's stores included, stays the same.
 //
 //   film-bench [--repeat N]   (N timed frames per cut and program, default 3)
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -84,16 +85,23 @@ class PassTimer {
 };
 
 // The best (least disturbed) of `repeat` frames at consecutive 60 fps
-// positions around the moment, after one untimed frame.
-PassTimes measure(intro::IntroEngine& engine, PassTimer& timer, double seconds, int repeat) {
-  engine.frame(intro::sample_position(seconds - 1.0 / 60));
-  PassTimes best{1e30, 1e30};
-  for (int r = 0; r < repeat; ++r) {
-    const PassTimes t = timer.frame(engine, intro::sample_position(seconds + r / 60.0));
+// positions around the moment, after one untimed frame, for both programs.
+// Their frames alternate, so that a change in the machine's load falls on
+// both alike.
+void measure(intro::IntroEngine& full, intro::IntroEngine& silent, PassTimer& timer, double seconds, int repeat,
+             PassTimes& best_full, PassTimes& best_silent) {
+  full.frame(intro::sample_position(seconds - 1.0 / 60));
+  silent.frame(intro::sample_position(seconds - 1.0 / 60));
+  best_full = best_silent = PassTimes{1e30, 1e30};
+  auto keep = [](PassTimes& best, const PassTimes& t) {
     best.scene_ms = std::min(best.scene_ms, t.scene_ms);
     best.post_ms = std::min(best.post_ms, t.post_ms);
+  };
+  for (int r = 0; r < repeat; ++r) {
+    const std::int32_t position = intro::sample_position(seconds + r / 60.0);
+    keep(best_full, timer.frame(full, position));
+    keep(best_silent, timer.frame(silent, position));
   }
-  return best;
 }
 
 }  // namespace
@@ -121,8 +129,8 @@ int main(int argc, char** argv) {
     const auto& cuts = intro::film_cuts();
     for (std::size_t i = 0; i < cuts.size(); ++i) {
       const auto& c = cuts[i];
-      const PassTimes a = measure(full, timer, c.moment, repeat);
-      const PassTimes b = measure(silent, timer, c.moment, repeat);
+      PassTimes a, b;
+      measure(full, silent, timer, c.moment, repeat, a, b);
       const double frame = a.scene_ms + a.post_ms;
       const double audio = frame - (b.scene_ms + b.post_ms);
       total_frame += frame;

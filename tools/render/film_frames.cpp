@@ -39,8 +39,10 @@ const std::vector<CutMoment>& film_cuts() {
     std::vector<CutMoment> out;
     out.push_back({-1, 0, 15, 10});
     for (int j = 0; j < 20; ++j) {
-      // The middle of the cut; the last one before the fade-out is deep.
-      const double moment = j == 19 ? 120.0 : 0.5 * (starts[j] + starts[j + 1]);
+      // The middle of the cut, except: 84 s in the cut from 81 s, once the
+      // light bar has come (the middle, 83 s, is its boundary), and 120 s in
+      // the last one, before the fade-out.
+      const double moment = j == 19 ? 120.0 : j == 12 ? 84.0 : 0.5 * (starts[j] + starts[j + 1]);
       out.push_back({ids[j], starts[j], starts[j + 1], moment});
     }
     return out;
