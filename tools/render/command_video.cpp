@@ -59,12 +59,13 @@ int run_video(const std::vector<std::string>& args) {
   OutputFile out(out_path);
   if (find_on_path("ffmpeg").empty()) throw std::runtime_error("ffmpeg was not found on PATH; install it (Debian: apt-get install ffmpeg)");
 
+  auto gl = GlContext::create();
+
   // The soundtrack of exactly the frames' span, as ffmpeg's second input.
   ScratchFile audio("/tmp/intro-render-audio-XXXXXX.wav");
   const std::int64_t audio_first = video_position(first, fps);
   write_soundtrack_wav(audio.path, audio_first, video_position(end, fps) - audio_first);
 
-  auto gl = GlContext::create();
   IntroEngine engine;
 
   const std::string size = std::to_string(kFrameWidth) + "x" + std::to_string(kFrameHeight);

@@ -34,4 +34,13 @@ std::vector<std::uint8_t> rows_top_first(const std::vector<std::uint8_t>& rgba, 
 // so it is set opaque.
 std::vector<std::uint8_t> opaque(std::vector<std::uint8_t> rgba);
 
+// The film's 20 cuts (plus the opening set-up before them) with a moment
+// inside each, for the benchmark and the contact sheet.
+struct CutMoment {
+  int shot;
+  double from, to;  // the cut's span in seconds
+  double moment;    // a representative time inside it
+};
+const std::vector<CutMoment>& film_cuts();
+
 }  // namespace intro

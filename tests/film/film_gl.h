@@ -1,0 +1,75 @@
+#pragma once
+// Shared pieces of the film tests: one headless GL context per test binary,
+// and kernels that run the real shader pieces with per-case inputs.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gl_context.h"
+#include "kernel.h"
+#include "shader_build.h"
+
+namespace film_test {
+
+class GlEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { context_ = intro::GlContext::create(); }
+  void TearDown() override { context_.reset(); }
+
+ private:
+  std::unique_ptr<intro::GlContext> context_;
+};
+
+// Inputs of a case kernel: fragment i (of one row) reads its time from
+// case_time[i] and a vec4 argument from case_a[i] and case_b[i].
+struct CaseInput {
+  float time = 0.0f;
+  float a[4] = {0, 0, 0, 0};
+  float b[4] = {0, 0, 0, 0};
+};
+
+constexpr int kMaxCases = 64;
+
+// A kernel whose main() sets scene_time = case_time[i], declares
+// `vec4 a = case_a[i], b = case_b[i]; vec4 r = vec4(0.0);`, runs `body`,
+// and writes r. The body may also store into snd[].
+inline std::string case_kernel(const std::string& body) {
+  return intro::kernel_source(
+      "layout(location = 2) uniform float case_time[64];\n"
+      "layout(location = 66) uniform vec4 case_a[64];\n"
+      "layout(location = 130) uniform vec4 case_b[64];\n"
+      "void main()\n{\n"
+      "    int i = int(gl_FragCoord.x);\n"
+      "    scene_time = case_time[i];\n"
+      "    vec4 a = case_a[i];\n"
+      "    vec4 b = case_b[i];\n"
+      "    vec4 r = vec4(0.0);\n" +
+      body + "\n    f = r;\n}\n");
+}
+
+// Runs the kernel once per case; result i is the case's r.
+inline std::vector<std::vector<float>> run_cases(intro::Kernel& kernel, const std::vector<CaseInput>& cases) {
+  std::vector<float> times, as, bs;
+  for (const auto& c : cases) {
+    times.push_back(c.time);
+    as.insert(as.end(), c.a, c.a + 4);
+    bs.insert(bs.end(), c.b, c.b + 4);
+  }
+  const int n = static_cast<int>(cases.size());
+  const auto texels = kernel.run(n, 1, [&] {
+    glUniform1fv(2, n, times.data());
+    glUniform4fv(66, n, as.data());
+    glUniform4fv(130, n, bs.data());
+  });
+  std::vector<std::vector<float>> out;
+  for (int i = 0; i < n; ++i) out.emplace_back(texels.begin() + 4 * i, texels.begin() + 4 * i + 4);
+  return out;
+}
+
+}  // namespace film_test
+
+#define FILM_TEST_GL_ENVIRONMENT                                                  \
+  static ::testing::Environment* const film_gl_environment [[maybe_unused]] =     \
+      ::testing::AddGlobalTestEnvironment(new ::film_test::GlEnvironment())
