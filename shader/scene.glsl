@@ -122,7 +122,7 @@ vec3 scene_map(vec3 p)
         // The skin pattern (two fbm) matters only where the sphere is the
         // nearer candidate, so it is skipped elsewhere; the result is the same.
         float sphere_dist = length(p - vec3(0.0, 0.0, 2.0)) - 0.4;
-        if (sphere_dist < result.x) {
+        if (sphere_dist <= result.x) {  // closest() lets the second candidate win ties
             float pattern = fbm(9.2 * p) - 0.5 * fbm(100.0 * p);
             result = vec3(sphere_dist, pattern < 0.3 ? MAT_CLOUD : MAT_BLACK, pattern * pattern);
         }

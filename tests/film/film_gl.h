@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the film tests: one headless GL context per test binary,
-// and kernels that run the real shader pieces with per-case inputs.
+// Shared pieces of the film tests: kernels that run the real shader pieces
+// with per-case inputs.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -12,15 +12,6 @@
 #include "shader_build.h"
 
 namespace film_test {
-
-class GlEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { context_ = intro::GlContext::create(); }
-  void TearDown() override { context_.reset(); }
-
- private:
-  std::unique_ptr<intro::GlContext> context_;
-};
 
 // Inputs of a case kernel: fragment i (of one row) reads its time from
 // case_time[i] and a vec4 argument from case_a[i] and case_b[i].
@@ -69,7 +60,3 @@ inline std::vector<std::vector<float>> run_cases(intro::Kernel& kernel, const st
 }
 
 }  // namespace film_test
-
-#define FILM_TEST_GL_ENVIRONMENT                                                  \
-  static ::testing::Environment* const film_gl_environment [[maybe_unused]] =     \
-      ::testing::AddGlobalTestEnvironment(new ::film_test::GlEnvironment())

@@ -1,4 +1,4 @@
 // One GL context per film test binary.
-#include "film_gl.h"
+#include "gl_test_environment.h"
 
-FILM_TEST_GL_ENVIRONMENT;
+INTRO_TEST_GL_ENVIRONMENT;

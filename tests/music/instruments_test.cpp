@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "gl_environment.h"
+#include "gl_test_environment.h"
 #include "kernels.h"
 
-MUSIC_TEST_GL_ENVIRONMENT;
+INTRO_TEST_GL_ENVIRONMENT;
 
 namespace {
 

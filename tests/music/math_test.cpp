@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "gl_environment.h"
+#include "gl_test_environment.h"
 #include "kernel.h"
 #include "shader_build.h"
 
-MUSIC_TEST_GL_ENVIRONMENT;
+INTRO_TEST_GL_ENVIRONMENT;
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "gl_environment.h"
+#include "gl_test_environment.h"
 #include "intro_engine.h"
 #include "kernels.h"
 #include "song_export.h"
 
-MUSIC_TEST_GL_ENVIRONMENT;
+INTRO_TEST_GL_ENVIRONMENT;
 
 namespace {
 
