@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "png_image.h"
+#include "run_command.h"
 
 namespace {
 
@@ -24,13 +25,8 @@ struct Outcome {
 };
 
 Outcome run(const std::string& command_line) {
-  std::FILE* pipe = popen((command_line + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return {-1, ""};
-  std::string output;
-  char buffer[4096];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+  const auto result = intro::test::run_command(command_line);
+  return {result.exit_code, result.output};
 }
 
 bool exists(const std::string& path) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,22 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "run_command.h"
+
 namespace {
 
-struct Result {
-  int exit_code;
-  std::string output;  // standard error and standard output together
-};
+using Result = intro::test::CommandResult;
 
 Result run_audio(const std::string& arguments) {
-  const std::string command = std::string(INTRO_RENDER) + " audio " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {-1, "popen failed"};
-  std::string output;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+  return intro::test::run_command(std::string(INTRO_RENDER) + " audio " + arguments);
 }
 
 class AudioExport : public ::testing::Test {

@@ -2,29 +2,12 @@
 // non-zero exit where no suitable GL context can be had.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <string>
 
+#include "run_command.h"
 #include "shader_source.h"
 
 namespace {
-
-struct CommandResult {
-  int exit_code;
-  std::string output;
-};
-
-CommandResult run_command(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  std::array<char, 512> chunk{};
-  while (pipe && fgets(chunk.data(), chunk.size(), pipe)) output += chunk.data();
-  const int status = pipe ? pclose(pipe) : -1;
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
 
 TEST(ShaderSource, StartsWithTheVersionLineAndEndsWithNul) {
   const std::string text = shader_source;
@@ -41,7 +24,7 @@ struct MissingFeature {
 class RuntimeRefuses : public ::testing::TestWithParam<MissingFeature> {};
 
 TEST_P(RuntimeRefuses, NamesWhatIsMissingAndExitsNonZero) {
-  const CommandResult r = run_command(std::string("env ") + GetParam().environment + " " INTRO_RENDER_PATH " info");
+  const auto r = intro::test::run_command(std::string("env ") + GetParam().environment + " " INTRO_RENDER_PATH " info");
   EXPECT_NE(r.exit_code, 0) << r.output;
   EXPECT_NE(r.output.find(GetParam().expected), std::string::npos) << r.output;
 }
