@@ -107,6 +107,10 @@ void measure(intro::IntroEngine& full, intro::IntroEngine& silent, PassTimer& ti
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::printf("usage: film-bench [--repeat N]\n  scene- and post-pass time per cut, best of N frames (default 3)\n");
+    return 0;
+  }
   try {
     const intro::Arguments arguments(std::vector<std::string>(argv + 1, argv + argc), {"--repeat"});
     const int repeat = static_cast<int>(arguments.whole("--repeat", 3, 1, 1000));

@@ -21,6 +21,8 @@ struct MissingFeature {
   const char* expected;  // part of the message
 };
 
+void PrintTo(const MissingFeature& feature, std::ostream* out) { *out << feature.environment; }
+
 class RuntimeRefuses : public ::testing::TestWithParam<MissingFeature> {};
 
 TEST_P(RuntimeRefuses, NamesWhatIsMissingAndExitsNonZero) {
