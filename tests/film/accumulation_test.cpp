@@ -96,12 +96,8 @@ TEST(Accumulation, StoredAlphaIsPrimaryDistanceClampedTo1) {
   const auto texels = stored_after({t});
   // The same fragments' unclamped primary_dist through a kernel of the
   // same size running the scene pass.
-  GLuint previous = 0;
-  glGenTextures(1, &previous);
-  glBindTexture(GL_TEXTURE_2D, previous);
-  glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA16, intro::kFrameWidth, intro::kFrameHeight);
   const std::uint16_t zero[4] = {0, 0, 0, 0};
-  glClearTexImage(previous, 0, GL_RGBA, GL_UNSIGNED_SHORT, zero);
+  const film_test::PreviousFrame previous(zero);
   intro::Kernel kernel(intro::kernel_source(
       "void main()\n{\n"
       "    vec3 screen = (2.0 * gl_FragCoord.xyy - resolution.xyy) / resolution.y;\n"
@@ -111,10 +107,8 @@ TEST(Accumulation, StoredAlphaIsPrimaryDistanceClampedTo1) {
       "}\n"));
   const auto raw = kernel.run(16, intro::kFrameHeight, [&] {
     glUniform1i(1, static_cast<GLint>(std::lround(t * 44100)));
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, previous);
+    previous.bind();
   });
-  glDeleteTextures(1, &previous);
   int near_hits = 0;
   for (int y = 90; y < 630; ++y) {
     for (int x = 0; x < 16; ++x) {

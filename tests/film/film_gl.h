@@ -3,15 +3,40 @@
 // with per-case inputs.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "gl_context.h"
+#include "intro_engine.h"
 #include "kernel.h"
 #include "shader_build.h"
 
 namespace film_test {
+
+// A 1280x720 RGBA16 texture filled with one texel value: the previous frame
+// that a scene-pass kernel blends with, bound on texture unit 0 by bind().
+class PreviousFrame {
+ public:
+  explicit PreviousFrame(const std::uint16_t rgba[4]) {
+    glGenTextures(1, &texture_);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+    glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA16, intro::kFrameWidth, intro::kFrameHeight);
+    glClearTexImage(texture_, 0, GL_RGBA, GL_UNSIGNED_SHORT, rgba);
+  }
+  ~PreviousFrame() { glDeleteTextures(1, &texture_); }
+  PreviousFrame(const PreviousFrame&) = delete;
+  PreviousFrame& operator=(const PreviousFrame&) = delete;
+
+  void bind() const {
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+  }
+
+ private:
+  GLuint texture_ = 0;
+};
 
 // Inputs of a case kernel: fragment i (of one row) reads its time from
 // case_time[i] and a vec4 argument from case_a[i] and case_b[i].

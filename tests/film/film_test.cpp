@@ -176,12 +176,8 @@ TEST(Film, ScenePassStaysFiniteInEveryCut) {
   const std::vector<float> times = {0.0f, 2.0f, 10.0f, 15.0f, 17.5f, 21.0f, 30.0f, 35.0f, 40.0f, 45.0f, 47.5f,
                                     52.0f, 57.0f, 62.5f, 65.0f, 67.5f, 72.5f, 77.0f, 80.0f, 80.5f, 83.5f, 86.0f,
                                     89.0f, 92.5f, 97.0f, 101.0f, 110.0f, 119.2f, 121.5f, 125.0f};
-  GLuint previous = 0;
-  glGenTextures(1, &previous);
-  glBindTexture(GL_TEXTURE_2D, previous);
-  glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA16, W, H);
   const std::uint16_t grey[4] = {16384, 16384, 16384, 65535};
-  glClearTexImage(previous, 0, GL_RGBA, GL_UNSIGNED_SHORT, grey);
+  const film_test::PreviousFrame previous(grey);
   intro::Kernel kernel(intro::kernel_source(
       "layout(location = 2) uniform float kernel_time;\n"
       "void main()\n{\n"
@@ -194,14 +190,12 @@ TEST(Film, ScenePassStaysFiniteInEveryCut) {
   for (float t : times) {
     const auto texels = kernel.run(W / 8, 540 / 8, [&] {
       glUniform1f(2, t);
-      glActiveTexture(GL_TEXTURE0);
-      glBindTexture(GL_TEXTURE_2D, previous);
+      previous.bind();
     });
     int bad = 0;
     for (float value : texels) bad += std::isfinite(value) ? 0 : 1;
     EXPECT_EQ(bad, 0) << "non-finite values at t = " << t;
   }
-  glDeleteTextures(1, &previous);
 }
 
 }  // namespace

@@ -69,9 +69,6 @@ class IntroEngine {
   void fill_targets(const std::uint16_t rgba[4]);
 
   GLuint program() const { return program_; }
-  GLuint target(int index) const { return targets_[index]; }
-  int viewport_width() const { return options_.viewport_width; }
-  int viewport_height() const { return options_.viewport_height; }
 
  private:
   EngineOptions options_;

@@ -33,11 +33,4 @@ std::string kernel_source(const std::string& entry_point) {
   return out;
 }
 
-std::string shader_piece(const std::string& name) {
-  for (int i = 0; i < shader_piece_count; ++i) {
-    if (name == shader_pieces[i].name) return shader_pieces[i].text;
-  }
-  throw std::runtime_error("no shader piece named " + name);
-}
-
 }  // namespace intro

@@ -13,7 +13,4 @@ GLuint compile_fragment_program(const std::string& source);
 // `entry_point`: a test kernel or export program that uses the real code.
 std::string kernel_source(const std::string& entry_point);
 
-// The text of one piece by file name ("math.glsl"); throws if unknown.
-std::string shader_piece(const std::string& name);
-
 }  // namespace intro
