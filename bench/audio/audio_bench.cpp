@@ -7,9 +7,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "arguments.h"
 #include "gl_context.h"
 #include "intro_engine.h"
 #include "shader_pieces.h"
@@ -38,9 +40,7 @@ std::string band_only_source() {
   return out;
 }
 
-}  // namespace
-
-int main() {
+void run_bench() {
   const auto context = intro::GlContext::create();
   std::printf("GL: %s | %s | %s\n\n", context->info().renderer.c_str(), context->info().version.c_str(),
               context->info().platform.c_str());
@@ -76,5 +76,26 @@ int main() {
     }
   }
   std::printf("\nrates are song evaluations per second; a frame evaluates the song 529,800 times\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (intro::help_requested(args)) {
+    std::printf("usage: audio-bench\n  whole-song export time and one frame's audio band; takes no options\n");
+    return 0;
+  }
+  if (!args.empty()) {
+    std::fprintf(stderr, "audio-bench: unexpected argument '%s' (it takes no options)\nusage: audio-bench\n",
+                 args.front().c_str());
+    return 2;
+  }
+  try {
+    run_bench();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "audio-bench: %s\n", e.what());
+    return 1;
+  }
   return 0;
 }

@@ -107,7 +107,7 @@ void measure(intro::IntroEngine& full, intro::IntroEngine& silent, PassTimer& ti
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::string(argv[1]) == "--help") {
+  if (intro::help_requested(std::vector<std::string>(argv + 1, argv + argc))) {
     std::printf("usage: film-bench [--repeat N]\n  scene- and post-pass time per cut, best of N frames (default 3)\n");
     return 0;
   }

@@ -7,6 +7,10 @@
 
 namespace intro {
 
+bool help_requested(const std::vector<std::string>& args) {
+  return std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
+}
+
 Arguments::Arguments(const std::vector<std::string>& args, const std::vector<std::string>& known_options) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& name = args[i];

@@ -12,6 +12,10 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// True when the command line asks for help (--help or -h anywhere in it):
+// the command then prints its usage on standard output and exits 0.
+bool help_requested(const std::vector<std::string>& args);
+
 // "--name VALUE" options of one command. Every option must be declared; an
 // unknown one, a missing value or a repeated option is a UsageError.
 class Arguments {

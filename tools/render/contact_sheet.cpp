@@ -11,8 +11,14 @@
 #include "png_image.h"
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (intro::help_requested(args)) {
+    std::printf("usage: film-contact-sheet --out SHEET.png [--warmup N] [--columns 3]\n"
+                "  one frame per cut after N warm-up frames (default 4), laid out in a grid\n");
+    return 0;
+  }
   try {
-    const intro::Arguments arguments(std::vector<std::string>(argv + 1, argv + argc), {"--out", "--warmup", "--columns"});
+    const intro::Arguments arguments(args, {"--out", "--warmup", "--columns"});
     const std::string out_path = arguments.text("--out");
     const int warmup = static_cast<int>(arguments.whole("--warmup", 4, 0, 600));
     const int columns = static_cast<int>(arguments.whole("--columns", 3, 1, 21));

@@ -35,6 +35,10 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 2, argv + argc);
   for (const auto& c : kCommands) {
     if (std::strcmp(argv[1], c.name) != 0) continue;
+    if (intro::help_requested(args)) {
+      std::printf("usage: intro-render %s %s\n  %s\n", c.name, c.usage, c.summary);
+      return 0;
+    }
     try {
       return c.run(args);
     } catch (const intro::UsageError& e) {
