@@ -12,18 +12,20 @@ namespace {
 
 constexpr int kCapacity = 32;     // calls recorded per sample
 constexpr int kBatch = 256;       // sample indices per kernel run
-constexpr int kFloatsPerCall = 6; // kind, four arguments, one spare
+constexpr int kFloatsPerCall = 6; // kind, four arguments, the real result
 
 // Stand-ins, compiled after the real instruments and before the
 // arrangement, which sees them through the macros below. Each call is logged
-// with its arguments; it returns 1 if it is call number probe_hot and 0
-// otherwise, or, with probe_hot = -2, the real instrument's value.
+// with its arguments and the real instrument's result; it returns 1 if it is
+// call number probe_hot and 0 otherwise, or, with probe_hot = -2, the real
+// result.
 const char* const kStandIns = R"(
 uniform int probe_hot;
 const int PROBE_CAPACITY = 32;
 int probe_count = 0;
 vec4 probe_args[PROBE_CAPACITY];
 float probe_kind[PROBE_CAPACITY];
+float probe_real[PROBE_CAPACITY];
 
 float probe_log(float kind, vec4 args, float real_value)
 {
@@ -31,6 +33,7 @@ float probe_log(float kind, vec4 args, float real_value)
     if (n < PROBE_CAPACITY) {
         probe_kind[n] = kind;
         probe_args[n] = args;
+        probe_real[n] = real_value;
     }
     probe_count = n + 1;
     if (probe_hot == -2) return real_value;
@@ -72,7 +75,7 @@ void main()
         for (int n = 0; n < PROBE_CAPACITY; ++n) {
             snd[base + 3 * n] = vec2(probe_kind[n], probe_args[n].x);
             snd[base + 3 * n + 1] = probe_args[n].yz;
-            snd[base + 3 * n + 2] = vec2(probe_args[n].w, 0.0);
+            snd[base + 3 * n + 2] = vec2(probe_args[n].w, probe_real[n]);
         }
     }
     f = vec4(value, float(probe_count), 0.0, 1.0);
@@ -160,7 +163,7 @@ std::vector<SampleCalls> record_song_calls(const std::vector<std::int64_t>& indi
       const int calls = static_cast<int>(silent[4 * i + 1]);
       for (int c = 0; c < calls; ++c) {
         const float* rec = &log[(static_cast<std::size_t>(i) * kCapacity + c) * kFloatsPerCall];
-        s.calls.push_back({static_cast<CallKind>(static_cast<int>(rec[0])), {rec[1], rec[2], rec[3], rec[4]}, 0.0});
+        s.calls.push_back({static_cast<CallKind>(static_cast<int>(rec[0])), {rec[1], rec[2], rec[3], rec[4]}, rec[5], 0.0});
       }
       out.push_back(std::move(s));
     }

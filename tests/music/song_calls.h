@@ -20,6 +20,7 @@ struct Call {
   // partial_voice (freq, t, decay); partial_voice_gated (freq, t, gate,
   // slope); noise_hit (t); kick (t, freq); impact (t); fbm (p.x, p.y, p.z).
   std::array<float, 4> args;
+  float real_value;  // what the real instrument returns for these arguments
   // d mix / d (the call's result), read as the mix with this call returning
   // 1 less the mix with every call returning 0.
   double coefficient;
