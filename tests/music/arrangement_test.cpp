@@ -36,7 +36,6 @@ using music_test::terms_named;
 
 constexpr double kRate = 44100.0;
 constexpr double kBeatRate = 1.8;
-constexpr std::int64_t kBeat = 24500;
 
 std::vector<std::int64_t> clear_indices(const std::vector<double>& seconds) {
   std::vector<std::int64_t> out;

@@ -1,7 +1,6 @@
 #include "song_calls.h"
 
-#include <cstring>
-#include <memory>
+#include <algorithm>
 #include <stdexcept>
 
 #include "kernel.h"
