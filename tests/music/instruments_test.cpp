@@ -186,6 +186,84 @@ TEST(Instruments, KickIsSilentOutsideItsWindow) {
   EXPECT_GT(std::fabs(end[2]), 0.1f) << "inside its window the kick sounds";
 }
 
+// Inside its window the kick's tone is the square-root sweep, overdriven
+// fourfold and clipped: clamp(4 e sin(2 pi freq w), -1, 1) e with w =
+// sqrt(0.625 t) / 5 and e = exp(-10 w), a square wave of height e while
+// 4 e > 1 (t < 0.769) and a sine under 4 e^2 after. The click does not
+// depend on the frequency, so kick(t, freq) - kick(t, 0) is the tone alone;
+// the click, kick(t, 0), lies in [0, 0.1 e). Both the drum's C1 and the
+// impact's 4,400 Hz, over the whole hit.
+TEST(Instruments, KickSweepsAndClipsInsideItsWindow) {
+  const int count = 4000;
+  const std::string t = "((float(i) + 0.5) * 0.001)";
+  const auto click = series("kick(" + t + ", 0.0)", count);
+  struct Row { double freq; double tolerance; };
+  const std::vector<Row> rows = {{32.703195662574829, 2e-5}, {4400.0, 1e-3}};
+  for (const Row& r : rows) {
+    const std::string freq = glsl_float(r.freq);
+    const auto tone = series("kick(" + t + ", " + freq + ") - kick(" + t + ", 0.0)", count);
+    int clipped = 0, under_4e2 = 0, worst = 0;
+    double worst_error = 0;
+    for (int i = 0; i < count; ++i) {
+      const double ti = static_cast<float>((i + 0.5) * 0.001);
+      const double w = std::sqrt(0.625 * ti) / 5.0;
+      const double e = std::exp(-10.0 * w);
+      const double drive = 4.0 * e * std::sin(2.0 * kPi * static_cast<float>(r.freq) * w);
+      const double expected = std::clamp(drive, -1.0, 1.0) * e;
+      if (std::fabs(drive) >= 1.0) ++clipped;
+      if (ti > 0.77) ++under_4e2;
+      const double error = std::fabs(tone[i] - expected);
+      if (error > worst_error) worst_error = error, worst = i;
+    }
+    EXPECT_LE(worst_error, r.tolerance) << "freq " << r.freq << ", worst at t = " << (worst + 0.5) * 0.001
+                                        << ": " << tone[worst];
+    EXPECT_GT(clipped, 50) << "the clipped start is covered";
+    EXPECT_GT(under_4e2, 3000) << "the 4 e^2 region is covered";
+  }
+  float largest_click = 0;
+  for (int i = 0; i < count; ++i) {
+    const double w = std::sqrt(0.625 * static_cast<float>((i + 0.5) * 0.001)) / 5.0;
+    const double e = std::exp(-10.0 * w);
+    EXPECT_GE(click[i], 0.0f) << "i = " << i;
+    EXPECT_LT(click[i], 0.1 * e + 1e-6) << "i = " << i;
+    largest_click = std::max(largest_click, static_cast<float>(click[i] / e));
+  }
+  EXPECT_GT(largest_click, 0.09f) << "the click spans its range";
+}
+
+// The noise hit's body: 0.9 h1 exp(-60 t) + 0.01 h2 exp(-4 t) + 0.1
+// sin(2400 t) exp(-60 t) min(1, 5000 t), times the shape. The two noise
+// values h1 = sin_hash(237.234 t) and h2 = sin_hash(437.234 t) rest on the
+// GPU's sin, so they are read from the math library at the same float t;
+// everything else is recomputed here. Sampled at the song's rate over the
+// first 0.6 s of the hit, a little longer than a beat's 0.556 s.
+TEST(Instruments, NoiseHitBodyMatchesItsDefinition) {
+  const int count = 26460;
+  const std::string t = "(float(i) / 44100.0)";
+  const auto hit = series("noise_hit(" + t + ")", count);
+  const auto h1 = series("sin_hash(237.234 * " + t + ")", count);
+  const auto h2 = series("sin_hash(437.234 * " + t + ")", count);
+  double worst_error = 0;
+  int worst = 0, compared = 0;
+  for (int i = 0; i < count; ++i) {
+    const double ti = static_cast<float>(i / 44100.0);
+    // The burst's sawtooth restarts where 120 t is whole; float and double
+    // may see either side of it there.
+    const double saw = 120.0 * ti - std::floor(120.0 * ti);
+    if (saw < 1e-4 || saw > 1.0 - 1e-4) continue;
+    const double shape = std::max(std::exp(-saw), std::min(18.0 * ti, 1.0)) +
+                         3.0 * std::clamp(1.0 - 10.0 * std::fabs(6.0 * ti - 0.6), 0.0, 1.0);
+    const double body = 0.9 * h1[i] * std::exp(-60.0 * ti) + 0.01 * h2[i] * std::exp(-4.0 * ti) +
+                        0.1 * std::sin(2400.0 * ti) * std::exp(-60.0 * ti) * std::min(1.0, 5000.0 * ti);
+    const double expected = body * shape;
+    const double error = std::fabs(hit[i] - expected) - 1e-5 * std::fabs(expected);
+    ++compared;
+    if (error > worst_error) worst_error = error, worst = i;
+  }
+  EXPECT_GT(compared, count - 100);
+  EXPECT_LT(worst_error, 1e-7) << "error beyond float rounding, worst at sample " << worst << ": " << hit[worst];
+}
+
 TEST(Instruments, ImpactIsZeroBeforeAndHoldsAfterThreeSeconds) {
   std::vector<std::string> expressions = {"impact(3.0)"};
   for (double t : {0.0, -1e-6, -1.0, -1e6, 3.0, 3.0001, 5.0, 40.0, 1e6}) expressions.push_back(call("impact", {t}));
