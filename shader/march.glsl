@@ -72,7 +72,10 @@ vec3 background_colour(vec3 screen)
 }
 
 // Normal of a body hit from four tetrahedral probes of the whole scene
-// distance, in this order.
+// distance, in this order. Inside a glowing object that pierces a surface
+// all four probes can read the same running glow distance; their sum is then
+// exactly zero and has no direction, so the surface is taken as facing the
+// ray (a head-on hit) instead of letting normalize() make a NaN.
 vec3 surface_normal_at(vec3 hit_pos, vec3 normal_step)
 {
     vec3 o1 = normal_step.xyy;
@@ -83,7 +86,10 @@ vec3 surface_normal_at(vec3 hit_pos, vec3 normal_step)
     probe_sum += o2 * scene_map(hit_pos + o2).x;
     probe_sum += o3 * scene_map(hit_pos + o3).x;
     probe_sum += o4 * scene_map(hit_pos + o4).x;
-    return normalize(probe_sum);
+    if (dot(probe_sum, probe_sum) > 0.0) {
+        return normalize(probe_sum);
+    }
+    return -ray_dir;
 }
 
 // Product of the three occlusion probes along the normal, in this order: a
