@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "film_gl.h"
+#include "reduced_scene.h"
 
 namespace {
 
@@ -78,26 +79,27 @@ TEST(Glow, HaloColourByDistance) {
   }
 }
 
+// The flare's light (x, y) and gain by the windows, from the halo's gain:
+// the rise between 20 and 35 s, +1 in shot 16, 0 outside the windows and at
+// 15 s and 20 s exactly.
+struct FlareLight {
+  double x, y, gain;
+};
+FlareLight flare_light_reference(double t) {
+  const double halo = halo_gain_reference(t);
+  double gain = halo;
+  if (t > 20 && t < 35) gain += std::pow(0.05 * 0.1 * (t - 20), 2);
+  const bool shot16 = t >= 35 && t < 45;
+  if (shot16) gain += 1;
+  if (t < 15) return {0.4, 0.1, gain};
+  if (t > 15 && t < 20) return {0.05, -0.1 + 0.01 * (t - 15), gain};
+  if (t > 20 && t < 35) return {0.05, 0.7 - 0.2 * 0.1 * (t - 20), gain};
+  const double ramp = 0.01 * (t - 35);
+  if (shot16) return {-0.05 + ramp, 0.1 + ramp, gain};
+  return {0, 0, 0};
+}
+
 TEST(Flare, LightAndGainInEachWindow) {
-  // (light x, light y, flare gain) by the windows, from the halo's gain:
-  // the rise between 20 and 35 s, +1 in shot 16, 0 outside the windows and
-  // at 15 s and 20 s exactly.
-  struct Expected {
-    double x, y, gain;
-  };
-  auto reference = [](double t) -> Expected {
-    const double halo = halo_gain_reference(t);
-    double gain = halo;
-    if (t > 20 && t < 35) gain += std::pow(0.05 * 0.1 * (t - 20), 2);
-    const bool shot16 = t >= 35 && t < 45;
-    if (shot16) gain += 1;
-    if (t < 15) return {0.4, 0.1, gain};
-    if (t > 15 && t < 20) return {0.05, -0.1 + 0.01 * (t - 15), gain};
-    if (t > 20 && t < 35) return {0.05, 0.7 - 0.2 * 0.1 * (t - 20), gain};
-    const double ramp = 0.01 * (t - 35);
-    if (shot16) return {-0.05 + ramp, 0.1 + ramp, gain};
-    return {0, 0, 0};
-  };
   const float times[] = {0, 7.5f, 14.99f, 15, 16, 19.99f, 20, 21, 27.5f, 34.99f, 35, 40, 44.99f, 45, 60, 100};
   intro::Kernel kernel(film_test::case_kernel("    camera(vec3(0.0));\n    r = flare_light(halo_gain());\n"));
   std::vector<CaseInput> inputs;
@@ -105,7 +107,7 @@ TEST(Flare, LightAndGainInEachWindow) {
   const auto r = film_test::run_cases(kernel, inputs);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     SCOPED_TRACE("t = " + std::to_string(times[i]));
-    const Expected e = reference(times[i]);
+    const FlareLight e = flare_light_reference(times[i]);
     EXPECT_NEAR(r[i][0], e.x, 2e-6);
     EXPECT_NEAR(r[i][1], e.y, 2e-6);
     EXPECT_EQ(r[i][2], 0.0f);
@@ -207,6 +209,76 @@ TEST(Flare, GhostsSpotsAndAttenuation) {
     }
   }
   EXPECT_GT(in_range, static_cast<int>(inputs.size()) / 3) << "most pixels must lie below the saturation";
+}
+
+TEST(ScenePass, HaloAndFlareGainsInTheWholePass) {
+  // The scene pass over a reduced scene (a glowing sphere at the origin) on
+  // a grid of pixels around the picture's centre, against a zero previous
+  // frame (blend weight 0): saturate(shaded colour + halo with the halo's
+  // gain + flare with the flare's gain and light). The shaded colour and the
+  // flare's shape come from the kernel's own shade() and lens_flare(), run
+  // again after the pass; the gains and the light from the tables here.
+  intro::Kernel kernel(film_test::reduced_scene_program(
+      "layout(location = 2) uniform float pass_time;\n"
+      "layout(location = 3) uniform vec2 light;\n"
+      "void main()\n{\n"
+      "    ivec2 cell = ivec2(gl_FragCoord.xy);\n"
+      "    vec2 frag = vec2(420.0, 250.0) + 60.0 * vec2(cell) + 0.5;\n"
+      "    vec3 screen = (2.0 * frag.xyy - resolution.xyy) / resolution.y;\n"
+      "    vec3 uv = frag.xyy / resolution.xyy;\n"
+      "    scene_time = pass_time;\n"
+      "    glow_sphere = vec4(0.0, 0.0, 0.0, 0.15);\n"
+      "    case_base = -1;\n"
+      "    vec4 pass = scene_pass(screen, uv);\n"
+      "    float glow_after = glow_dist;\n"
+      "    glow_dist = 1e9;\n"
+      "    primary_dist = 1e9;\n"
+      "    shot = -1;\n"
+      "    camera(screen);\n"
+      "    scene_setup();\n"
+      "    vec4 shaded = shade(screen);\n"
+      "    vec3 flare = lens_flare(screen, uv, vec3(light, 0.0));\n"
+      "    int k = 8 * (cell.y * 8 + cell.x);\n"
+      "    snd[k] = pass.rg;\n"
+      "    snd[k + 1] = vec2(pass.b, glow_after);\n"
+      "    snd[k + 2] = shaded.rg;\n"
+      "    snd[k + 3] = vec2(shaded.b, 0.0);\n"
+      "    snd[k + 4] = flare.rg;\n"
+      "    snd[k + 5] = vec2(flare.b, 0.0);\n"
+      "    f = pass;\n"
+      "}\n"));
+  const std::uint16_t zero[4] = {0, 0, 0, 0};
+  const film_test::PreviousFrame previous(zero);
+  int with_halo = 0, with_flare = 0;
+  for (float t : {10.0f, 17.0f, 27.5f, 40.0f, 60.0f}) {
+    SCOPED_TRACE("t = " + std::to_string(t));
+    const FlareLight light = flare_light_reference(t);
+    const double halo_gain = halo_gain_reference(t);
+    intro::StorageBuffer out(8 * 4 * 8 * 2, 0.0f);
+    kernel.run(8, 4, [&] {
+      glUniform1f(2, t);
+      glUniform2f(3, static_cast<float>(light.x), static_cast<float>(light.y));
+      previous.bind();
+    });
+    const auto v = out.read(0, 8 * 4 * 8 * 2);
+    for (int cell = 0; cell < 32; ++cell) {
+      const float* s = &v[cell * 16];
+      const double glow = s[3];
+      const double halo[3] = {halo_gain * (std::exp(-10 * glow) + std::exp(-50 * glow)),
+                              halo_gain * (0.2 * std::exp(-10 * glow) + 0.9 * std::exp(-50 * glow)), 0};
+      for (int ch = 0; ch < 3; ++ch) {
+        const double pass = ch < 2 ? s[ch] : s[2];
+        const double shaded = ch < 2 ? s[4 + ch] : s[6];
+        const double flare = ch < 2 ? s[8 + ch] : s[10];
+        const double expected = std::min(1.0, std::max(0.0, shaded + halo[ch] + light.gain * flare));
+        EXPECT_NEAR(pass, expected, 3e-5) << "cell " << cell << ", channel " << ch;
+      }
+      if (halo[0] > 0.01) ++with_halo;
+      if (light.gain * s[8] > 0.01) ++with_flare;
+    }
+  }
+  EXPECT_GT(with_halo, 20) << "the halo must show in the grid";
+  EXPECT_GT(with_flare, 20) << "the flare must show in the grid";
 }
 
 }  // namespace

@@ -60,10 +60,14 @@ constexpr int kRecordedCalls = 300;
 constexpr int kSlotsPerCase = 640;  // vec2 slots of snd per case
 constexpr int kMaxShadingCases = 16;
 
-inline std::string reduced_scene_source() {
+// Every shader piece but the entry point, with the reduced scene standing in
+// for scene_map, followed by `entry_point`. The scene's globals (plane,
+// materials, ceiling_height, glow_sphere, glow_scale) start with nothing in
+// it; the entry point sets them.
+inline std::string reduced_scene_program(const std::string& entry_point) {
   const char* scene =
       "int call_count = 0;\n"
-      "int case_base = 0;\n"
+      "int case_base = 0;              // where the calls are recorded in snd; -1: nowhere\n"
       "vec4 plane = vec4(0.0);        // unit normal, offset\n"
       "vec4 materials = vec4(0.0);    // floor id, floor extra, ceiling id, ceiling extra\n"
       "float ceiling_height = 0.0;\n"
@@ -77,7 +81,7 @@ inline std::string reduced_scene_source() {
       "    if (materials.z != 0.0) result = closest(result, vec3(ceiling_height - height, materials.z, materials.w));\n"
       "    if (glow_sphere.w > 0.0) glow_dist = min(glow_dist, glow_scale * (length(p - glow_sphere.xyz) - glow_sphere.w));\n"
       "    vec3 s = closest(result, vec3(glow_dist, MAT_FLAT, 0.0));\n"
-      "    if (call_count < 300) {\n"
+      "    if (case_base >= 0 && call_count < 300) {\n"
       "        snd[case_base + 16 + 2 * call_count] = p.xy;\n"
       "        snd[case_base + 17 + 2 * call_count] = vec2(p.z, s.x);\n"
       "    }\n"
@@ -85,6 +89,17 @@ inline std::string reduced_scene_source() {
       "    return s;\n"
       "}\n"
       "#define scene_map reduced_scene\n";
+  std::string out;
+  for (int i = 0; i < shader_piece_count; ++i) {
+    if (std::strcmp(shader_pieces[i].name, "main.glsl") == 0) continue;
+    out += shader_pieces[i].text;
+    if (std::strcmp(shader_pieces[i].name, "scene.glsl") == 0) out += scene;
+  }
+  return out + entry_point;
+}
+
+// The kernel of run_shading_cases: fragment i runs case i.
+inline std::string reduced_scene_source() {
   const char* entry =
       "layout(location = 2) uniform vec4 params[128];\n"
       "void main()\n{\n"
@@ -123,13 +138,7 @@ inline std::string reduced_scene_source() {
       "    snd[case_base + 10] = vec2(background.z, 0.0);\n"
       "    f = r;\n"
       "}\n";
-  std::string out;
-  for (int i = 0; i < shader_piece_count; ++i) {
-    if (std::strcmp(shader_pieces[i].name, "main.glsl") == 0) continue;
-    out += shader_pieces[i].text;
-    if (std::strcmp(shader_pieces[i].name, "scene.glsl") == 0) out += scene;
-  }
-  return out + entry;
+  return reduced_scene_program(entry);
 }
 
 inline std::vector<ShadingResult> run_shading_cases(const std::vector<ShadingCase>& cases) {
