@@ -5,6 +5,7 @@
 // the jittered reflection and its seed, and a normal whose probes all agree.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -53,7 +54,8 @@ std::vector<ShadingResult> check_against_reference(const std::vector<ShadingCase
     SCOPED_TRACE(c.what);
     ShadingReference reference(c, r.backdrop_primary, r.backdrop_final);
     const auto want = reference.run(c.seed);
-    expect_near({r.colour[0], r.colour[1], r.colour[2]}, want.radiance, 5e-5, "radiance");
+    const double scale = std::max({1.0, std::fabs(want.radiance.x), std::fabs(want.radiance.y)});
+    expect_near({r.colour[0], r.colour[1], r.colour[2]}, want.radiance, 5e-5 * scale, "radiance");
     if (want.primary_dist == 1e9) {
       EXPECT_EQ(r.primary_dist, 1e9);
     } else {
@@ -161,6 +163,13 @@ TEST(ShadingLoop, FlatAndCloudOutcomes) {
   ShadingCase cloud_late = onto_plane("cloud just before 45 s, other normal", kCloud, normalized({0.5, 1, 0}), 0.6, 44.99f);
   cloud_late.floor_extra = 0.3f;
 
+  ShadingCase cloud_inside;
+  cloud_inside.what = "cloud hit from inside before 45 s: fresnel above 1";
+  cloud_inside.floor_id = kCloud;
+  cloud_inside.floor_extra = 0.5f;
+  cloud_inside.origin = {0, -0.15, 0};
+  cloud_inside.direction = normalized({0.2, 1, -0.3});
+
   ShadingCase miss_late;
   miss_late.what = "miss after 80 s";
   miss_late.time = 90;
@@ -171,7 +180,7 @@ TEST(ShadingLoop, FlatAndCloudOutcomes) {
 
   const auto r = check_against_reference({flat_then_miss, flat_inside, body_then_flat, body_then_cloud,
                                           head_on_then_cloud, body_then_body, cloud_rim, cloud_45, cloud_late,
-                                          miss_late, miss_early});
+                                          miss_late, miss_early, cloud_inside});
   const double flat[3] = {0.5, 0.5, 0.25};
   // Flat, then a miss of the same ray: the backdrop of the primary direction
   // at full weight, after 128 crawling steps of the second march.
@@ -198,6 +207,9 @@ TEST(ShadingLoop, FlatAndCloudOutcomes) {
   EXPECT_NEAR(r[6].colour[0] - r[7].colour[0], 0.8 * std::pow(f, 12), 2e-6);
   EXPECT_NEAR(r[6].colour[1] - r[7].colour[1], 0.6 * std::pow(f, 12), 2e-6);
   EXPECT_NEAR(r[6].colour[2] - r[7].colour[2], 0.1 * std::pow(f, 12), 2e-6);
+  // From inside the rim light exceeds (0.8, 0.6, 0.1).
+  EXPECT_GT(r[11].colour[0], 0.8 + 0.2 * 0.5);
+  EXPECT_GT(r[11].colour[1], 0.6);
   // Misses: the backdrop, black before 80 s.
   for (int k = 0; k < 3; ++k) EXPECT_EQ(r[10].colour[k], 0.0f);
 }
