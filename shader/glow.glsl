@@ -59,18 +59,12 @@ vec4 accumulate(vec4 colour, vec4 prev_frame)
     return colour;
 }
 
-// The whole scene pass for one picture fragment: camera, shading, halo,
-// flare, blend and fades. Alpha is primary_dist (the target clamps it).
-vec4 scene_pass(vec3 screen, vec3 uv)
+// The flare's light and gain, from the gain the halo used: the gain rises a
+// little between 20 and 35 s and by 1 in shot 16. Returns the light position
+// in screen coordinates (z = 0) in xyz and the flare's gain in w, which is 0
+// outside the flare's windows (from 45 s on, and at 15 s and 20 s exactly).
+vec4 flare_light(float glow_gain)
 {
-    camera(screen);
-    scene_setup();
-    vec4 prev_frame = texture(w, uv.xy);
-    float glow_gain = halo_gain();
-
-    vec4 colour = shade(screen);
-    colour += glow_halo(glow_gain, glow_dist);
-
     float t = scene_time;
     if (t > 20.0 && t < 35.0) {
         float rise = 0.05 * 0.1 * (t - 20.0);
@@ -92,9 +86,26 @@ vec4 scene_pass(vec3 screen, vec3 uv)
     } else {
         glow_gain = 0.0;
     }
+    return vec4(light_pos, glow_gain);
+}
+
+// The whole scene pass for one picture fragment: camera, shading, halo,
+// flare, blend and fades. Alpha is primary_dist (the target clamps it).
+vec4 scene_pass(vec3 screen, vec3 uv)
+{
+    camera(screen);
+    scene_setup();
+    vec4 prev_frame = texture(w, uv.xy);
+    float glow_gain = halo_gain();
+
+    vec4 colour = shade(screen);
+    colour += glow_halo(glow_gain, glow_dist);
+
+    vec4 light = flare_light(glow_gain);
+    glow_gain = light.w;
     // With a gain of 0 (from 45 s on) the flare adds exactly nothing.
     if (glow_gain != 0.0) {
-        colour.rgb += glow_gain * lens_flare(screen, uv, light_pos);
+        colour.rgb += glow_gain * lens_flare(screen, uv, light.xyz);
     }
 
     return accumulate(colour, prev_frame);

@@ -60,20 +60,54 @@ float fog_amount(float dist)
     return 1.0 - exp(-2e-05 * dist * dist * dist);
 }
 
-// The shading loop for the pixel at `screen`, starting from the camera's
-// cam_pos and ray_dir (both of which it moves at reflections). Returns the
-// fogged colour and primary_dist, which it also leaves in the global.
-vec4 shade(vec3 screen)
+// Escape colour of the primary ray for the pixel at `screen`: the tunnel
+// pattern, two faint palette bands and sparse star points.
+vec3 background_colour(vec3 screen)
 {
     float star = sin_hash(sin_hash(sin_hash(ray_dir.x) * screen.x) * screen.y) > 0.999 ? 1.0 : 0.0;
-    vec3 background = backdrop(ray_dir)
-                    + 0.02 * palette(2.0 * ray_dir.x)
-                    + 0.02 * palette(-3.0 * ray_dir.y - 1.0)
-                    + star * vec3(0.3);
+    return backdrop(ray_dir)
+         + 0.02 * palette(2.0 * ray_dir.x)
+         + 0.02 * palette(-3.0 * ray_dir.y - 1.0)
+         + star * vec3(0.3);
+}
 
-    uvec3 centre_bits = floatBitsToUint(gl_FragCoord.xyy);
-    rand_seed = float(hash_u32(centre_bits)) / float(4294967295u) + scene_time;
+// Normal of a body hit from four tetrahedral probes of the whole scene
+// distance, in this order. Inside a glowing object that pierces a surface
+// all four probes can read the same running glow distance; their sum is then
+// exactly zero and has no direction, so the surface is taken as facing the
+// ray (a head-on hit) instead of letting normalize() make a NaN.
+vec3 surface_normal_at(vec3 hit_pos, vec3 normal_step)
+{
+    vec3 o1 = normal_step.xyy;
+    vec3 o2 = normal_step.yyx;
+    vec3 o3 = normal_step.yxy;
+    vec3 o4 = normal_step.xxx;
+    vec3 probe_sum = o1 * scene_map(hit_pos + o1).x;
+    probe_sum += o2 * scene_map(hit_pos + o2).x;
+    probe_sum += o3 * scene_map(hit_pos + o3).x;
+    probe_sum += o4 * scene_map(hit_pos + o4).x;
+    if (dot(probe_sum, probe_sum) > 0.0) {
+        return normalize(probe_sum);
+    }
+    return -ray_dir;
+}
 
+// Product of the three occlusion probes along the normal, in this order: a
+// probe that finds free space of at least h gives 1, a surface at 0 gives 0.5.
+float occlusion_at(vec3 hit_pos, vec3 surface_normal)
+{
+    float occlusion = exp2(min(0.0, scene_map(hit_pos + surface_normal * 0.01).x / 0.01 - 1.0));
+    occlusion *= exp2(min(0.0, scene_map(hit_pos + surface_normal * 0.03).x / 0.03 - 1.0));
+    occlusion *= exp2(min(0.0, scene_map(hit_pos + surface_normal * 0.1).x / 0.1 - 1.0));
+    return occlusion;
+}
+
+// The bounce loop: at most two surface interactions from cam_pos along
+// ray_dir (both of which it moves at reflections). Sets primary_dist in the
+// first bounce and advances rand_seed at each reflective hit; returns the
+// colour gathered along the path, before the fog.
+vec3 trace_radiance()
+{
     vec3 radiance = vec3(0.0);
     vec3 throughput = vec3(1.0);
     vec3 base_colour = vec3(0.0);
@@ -100,25 +134,14 @@ vec4 shade(vec3 screen)
         base_colour = material == MAT_RED ? vec3(1.0, 0.0, 0.0) : vec3(0.0);
 
         if (material > 2.0 && material < 7.0) {
-            // Four tetrahedral probes of the whole scene distance, then three
-            // occlusion probes along the normal, in this order.
-            vec3 o1 = normal_step.xyy;
-            vec3 o2 = normal_step.yyx;
-            vec3 o3 = normal_step.yxy;
-            vec3 o4 = normal_step.xxx;
-            vec3 surface_normal = o1 * scene_map(hit_pos + o1).x;
-            surface_normal += o2 * scene_map(hit_pos + o2).x;
-            surface_normal += o3 * scene_map(hit_pos + o3).x;
-            surface_normal += o4 * scene_map(hit_pos + o4).x;
-            surface_normal = normalize(surface_normal);
+            // Four normal probes, then three occlusion probes along the normal.
+            vec3 surface_normal = surface_normal_at(hit_pos, normal_step);
 
             // The base is never negative in exact arithmetic; a head-on hit
             // can round a hair below 0, which is clamped to 0.
             float fresnel = pow(max(dot(surface_normal, ray_dir) + 1.0, 0.0), 0.6);
 
-            float occlusion = exp2(min(0.0, scene_map(hit_pos + surface_normal * 0.01).x / 0.01 - 1.0));
-            occlusion *= exp2(min(0.0, scene_map(hit_pos + surface_normal * 0.03).x / 0.03 - 1.0));
-            occlusion *= exp2(min(0.0, scene_map(hit_pos + surface_normal * 0.1).x / 0.1 - 1.0));
+            float occlusion = occlusion_at(hit_pos, surface_normal);
 
             if (material < 6.0) {
                 // Reflective body: base colour head-on, a yellow sheen towards
@@ -146,6 +169,19 @@ vec4 shade(vec3 screen)
             }
         }
     }
+    return radiance;
+}
 
+// The shading of the pixel at `screen`, starting from the camera's cam_pos
+// and ray_dir. Returns the fogged colour and primary_dist, which it also
+// leaves in the global.
+vec4 shade(vec3 screen)
+{
+    vec3 background = background_colour(screen);
+
+    uvec3 centre_bits = floatBitsToUint(gl_FragCoord.xyy);
+    rand_seed = float(hash_u32(centre_bits)) / float(4294967295u) + scene_time;
+
+    vec3 radiance = trace_radiance();
     return vec4(mix(radiance, background, fog_amount(primary_dist)), primary_dist);
 }
