@@ -207,11 +207,21 @@ TEST(SceneParts, CloudLayerByTime) {
   // else exists; at 50 s and z = -20 the craft and trail are 20 away and the
   // far light 10, and the warp there (1.42) separates the unwarped radius
   // that the carve uses from the warped one.
-  for (double t : {10.0, 30.0, 45.0, 50.0}) {
-    const double z = t == 50 ? -20 : (t == 30 ? -4.5 : -3.25);
-    for (D3 xy : {D3{0, 0, 0}, D3{0.25, 0.125, 0}, D3{0.5, -0.375, 0}, D3{-0.75, 0.5, 0}, D3{1.25, 0.75, 0},
-                  D3{0, 2.125, 0}}) {
-      probes.push_back({t, {xy.x, xy.y, z}});
+  // The coarse cloud's value often exceeds 2 and then passes the carve
+  // unchanged even on the axis, so 50 s gets a long stretch of z.
+  const struct { double t; std::vector<double> z; } near_axis[] = {
+      {10, {-3.25, -5, -7.5}},
+      {30, {-4.5, -6, -8.25}},
+      {45, {-3.25, 2.5, 7.75}},
+      {50, {-24, -23.25, -22.5, -21.75, -21, -20.25, -19.5, -18.75, -18, -17.25, -16.5, -15.75, -15, -14.25,
+            -13.5, -12.75, -12}},
+  };
+  for (const auto& row : near_axis) {
+    for (double z : row.z) {
+      for (D3 xy : {D3{0, 0, 0}, D3{0.25, 0.125, 0}, D3{0.5, -0.375, 0}, D3{-0.75, 0.5, 0}, D3{1.25, 0.75, 0},
+                    D3{0, 2.125, 0}}) {
+        probes.push_back({row.t, {xy.x, xy.y, z}});
+      }
     }
   }
 
@@ -222,7 +232,8 @@ TEST(SceneParts, CloudLayerByTime) {
   }
   const auto results = run_scene(cases);
   double largest_change = 0;
-  int cloud_nearest = 0, craft_nearer = 0;
+  double largest_warp_change = 0;
+  int cloud_nearest = 0, craft_nearer = 0, carve_active = 0;
   for (std::size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(where(cases[i]));
     const D3 p = point_of(cases[i]);
@@ -242,12 +253,19 @@ TEST(SceneParts, CloudLayerByTime) {
     EXPECT_EQ(results[i].r[1], 6.0f) << "the cloud is the nearest surface";
     EXPECT_NEAR(results[i].r[0], expected, 3e-4 * c.scale + 1e-5);
     EXPECT_NEAR(results[i].r[2], results[i].r2[1], 0.01) << "extra: the fine grain value_noise(800 c)";
-    // How much a neighbouring row of the table would change the value.
+    // How much a neighbouring row of the table, no carve, or a carve of the
+    // warped point would change the value.
+    const double cloud = (noise - c.threshold) * c.scale;
     if (t == 45) largest_change = std::max(largest_change, std::fabs(expected - carved((noise - 0.1) * 4, p)));
+    if (std::fabs(expected - cloud) > 0.02) ++carve_active;
+    if (t > 45) largest_warp_change = std::max(largest_warp_change, std::fabs(expected - carved(cloud, warped(p, t))));
   }
   EXPECT_GT(largest_change, 0.1) << "the cases tell the threshold at 45 s from the one after";
+  EXPECT_GT(largest_warp_change, 0.05) << "the cases tell the carve of p from one of the warped point";
+  EXPECT_GT(carve_active, 40) << "the carve changes the value at many cases";
   EXPECT_GT(cloud_nearest, static_cast<int>(cases.size()) * 8 / 10);
-  std::printf("cloud nearest at %d points, craft nearer at %d\n", cloud_nearest, craft_nearer);
+  std::printf("cloud nearest at %d points (carve active at %d), craft nearer at %d\n", cloud_nearest,
+              carve_active, craft_nearer);
 }
 
 TEST(SceneParts, CraftPartsAndTurns) {
