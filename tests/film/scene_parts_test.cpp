@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,28 @@ double dash_rows(D3 p, double t, double scale) {
   nearest = std::min(nearest, dash_row(d, t, scale));
   turn(d.x, d.y, 0.5 * kPi);
   return std::min(nearest, dash_row(d, t, scale));
+}
+
+// ---------------------------------------------------------------------------
+// The light bars: the point with y and z exchanged, less a small wobble.
+double light_bar(D3 b) {
+  b.x += 1;
+  b.y = mod1(b.y + 0.5) - 0.5;
+  return sd_box(b, {0.01, 1, 0.01});
+}
+
+double light_bars(D3 p, double t, double wobble_size = 0.1) {
+  const D3 wobble = {wobble_size * (0.5 * std::cos(p.x + t) + 0.5), wobble_size * (0.5 * std::cos(0.5 * p.y + t) + 0.5),
+                     wobble_size * (0.5 * std::cos(1.5 * p.z + t) + 0.5)};
+  const D3 b = D3{p.x, p.z, p.y} - wobble;
+  double nearest = 1e9;
+  if (t > 92) nearest = light_bar(b);
+  if (t > 83) {
+    D3 turned = b;
+    turn(turned.x, turned.z, kPi);
+    nearest = std::min(nearest, light_bar(turned));
+  }
+  return nearest;
 }
 
 // ---------------------------------------------------------------------------
@@ -322,9 +345,11 @@ TEST(SceneParts, CraftPartsAndTurns) {
 
   const auto results = run_scene(cases);
   int canopy_points = 0, body_points = 0, failures = 0;
+  double largest = 0;
   for (std::size_t i = 0; i < cases.size() && failures < 10; ++i) {
     const CraftSample expected = craft(warped(point_of(cases[i]), time_of(cases[i])));
     const float distance = results[i].r[0], material = results[i].r[1];
+    largest = std::max(largest, std::fabs(distance - expected.distance()));
     const bool distance_ok = std::fabs(distance - expected.distance()) <= kTolerance;
     // Where canopy and body are nearly equal either may win by rounding.
     const bool material_ok =
@@ -337,6 +362,7 @@ TEST(SceneParts, CraftPartsAndTurns) {
   }
   EXPECT_GT(canopy_points, 50);
   EXPECT_GT(body_points, 500);
+  std::printf("craft: %d canopy and %d body points, largest difference %.3g\n", canopy_points, body_points, largest);
 }
 
 TEST(SceneParts, CraftLandmarks) {
@@ -456,6 +482,43 @@ TEST(SceneParts, DashRowsAndTheChangeAt65) {
   }
   EXPECT_GT(inside, 200) << "the points reach inside the dashes";
   EXPECT_GT(largest_change, 0.2) << "the points tell the rows before 65 s from those after";
+}
+
+TEST(SceneParts, LightBarsAfter83And92) {
+  // Cross-sections through both bars (x from -0.02 to 0.12 beyond +1 and -1,
+  // y from -0.02 to 0.12, covering the wobble's range of 0 to 0.1)
+  // at four depths in front of the craft, where the trail is at least 1.5
+  // away: the glow distance is the nearer of the bars and the dash rows
+  // wherever that is below 1.
+  std::vector<PointCase> cases;
+  for (double t : {83.0, 84.25, 92.0, 93.5}) {
+    for (double side : {1.0, -1.0}) {
+      for (int ix = 0; ix < 21; ++ix) {
+        for (int iy = 0; iy < 21; ++iy) {
+          for (double z : {-4.7, -3.1, -1.9, -1.2}) cases.push_back(scene_case({side - 0.02 + 0.007 * ix, -0.02 + 0.007 * iy, z}, t));
+        }
+      }
+    }
+  }
+  const auto results = run_scene(cases);
+  int failures = 0, inside = 0;
+  double wobble_change = 0;
+  for (std::size_t i = 0; i < cases.size() && failures < 10; ++i) {
+    const D3 p = point_of(cases[i]);
+    const double t = time_of(cases[i]);
+    const double glow = results[i].r[3];
+    const double nearest = std::min(light_bars(p, t), dash_rows(p, t, dash_scale(t)));
+    const bool ok = nearest < 1.0 ? std::fabs(glow - nearest) <= 1e-4 : glow >= 1.0 - 1e-4;
+    EXPECT_TRUE(ok) << where(cases[i]) << ": glow " << glow << ", bars and dashes " << nearest;
+    if (!ok) ++failures;
+    if (light_bars(p, t) < 0) ++inside;
+    if (nearest < 1.0) {
+      const double still = std::min(light_bars(p, t, 0.0), dash_rows(p, t, dash_scale(t)));
+      wobble_change = std::max(wobble_change, std::fabs(std::min(still, 1.0) - nearest));
+    }
+  }
+  EXPECT_GT(inside, 20) << "the points reach inside the bars";
+  EXPECT_GT(wobble_change, 0.03) << "the points tell the wobble apart";
 }
 
 }  // namespace
