@@ -227,11 +227,11 @@ TEST(SceneParts, CloudLayerByTime) {
   }
   // Near the axis. At 10 s the light point is at least 3 away (its glow at
   // least 1.49); at 30 s both spheres are at least 4 away; at 45 s nothing
-  // else exists; at 50 s and z = -20 the craft and trail are 20 away and the
-  // far light 10, and the warp there (1.42) separates the unwarped radius
-  // that the carve uses from the warped one.
-  // The coarse cloud's value often exceeds 2 and then passes the carve
-  // unchanged even on the axis, so 50 s gets a long stretch of z.
+  // else exists; at 50 s and z from -24 to -12 the trail is at least 12
+  // away and the far light 6, and the warp there (0.64 to 1.74) separates
+  // the unwarped radius that the carve uses from the warped one. The coarse
+  // cloud's value often exceeds 2 and then passes the carve unchanged even
+  // on the axis, so 50 s gets a long stretch of z.
   const struct { double t; std::vector<double> z; } near_axis[] = {
       {10, {-3.25, -5, -7.5}},
       {30, {-4.5, -6, -8.25}},
