@@ -1,6 +1,7 @@
 #include "check.h"
 
 #include "debug_status.h"
+#include "frame_observer.h"
 #include "gl_entry.h"
 #include "intro.h"
 #include "window.h"
@@ -326,10 +327,16 @@ static void test_init_frame_shutdown()
     buffer_parameter(GL_SHADER_STORAGE_BUFFER, TEST_GL_BUFFER_MAP_LENGTH, &value);
     CHECK_INT(value, 44100000);
 
+    // The first two frames run under the frame observer: the first reads
+    // position 0 (the device has not started), the second a chosen one.
     check_case("first frame");
     debug_status = DebugStatus();
     debug_status_set_window(window_context.window);
+    CHECK_INT(frame_observer_start(), 1);
+    frame_observer_report_position(0);
     intro_frame();
+    check_observed_frame(0, 0);
+    check_case("first frame");
     CHECK_INT(intro_state.frame_counter, 1);
     CHECK(intro_state.time == 0.0f);
     CHECK((intro_state.wave_header.dwFlags & WHDR_PREPARED) != 0);
@@ -343,7 +350,12 @@ static void test_init_frame_shutdown()
     CHECK_TEXT(std::string(title), "TIME: 0.00   FRAME: 1   FPS: 0.00 / inf");
 
     check_case("second frame");
+    frame_observer_clear();
+    frame_observer_report_position(98765);
     intro_frame();
+    check_observed_frame(1, 98765);
+    frame_observer_stop();
+    check_case("second frame");
     CHECK_INT(intro_state.frame_counter, 2);
     CHECK_INT(gl_integer(TEST_GL_TEXTURE_BINDING_2D), intro_state.targets[1]);
     CHECK(intro_state.time >= 0.0f && intro_state.time < 125.0f);
