@@ -70,10 +70,12 @@ void expect_same_frames(const std::vector<std::int32_t>& positions, const std::s
   const std::uint16_t start[4] = {9000, 20000, 31000, 3000};
   pair.readable->fill_targets(start);
   pair.minified->fill_targets(start);
-  for (std::int32_t position : positions) {
-    pair.readable->frame(position);
-    pair.minified->frame(position);
-  }
+  // The engines set their program current once, when made, and share the
+  // one context: each one's program is made current again before its frames.
+  glUseProgram(pair.readable->program());
+  for (std::int32_t position : positions) pair.readable->frame(position);
+  glUseProgram(pair.minified->program());
+  for (std::int32_t position : positions) pair.minified->frame(position);
   const long stored = first_difference(pair.readable->read_stored(), pair.minified->read_stored());
   EXPECT_EQ(stored, -1) << what << ": stored target differs at texel " << stored / 4 << " channel " << stored % 4;
   const long window = first_difference(pair.readable->read_window(), pair.minified->read_window());
