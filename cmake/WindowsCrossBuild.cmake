@@ -9,6 +9,7 @@
 # tests use. INTRO_RELEASE_EXE and INTRO_WINE_RELEASE_EXE name the release
 # program (intro-release.exe) built in the same trees.
 option(INTRO_BUILD_WINDOWS "Cross-compile intro.exe with mingw-w64" ON)
+option(INTRO_FULLSCREEN "Build the full-screen variant of the Windows programs" OFF)
 
 set(INTRO_WINDOWS_BINARY_DIR ${CMAKE_BINARY_DIR}/windows)
 set(INTRO_EXE ${INTRO_WINDOWS_BINARY_DIR}/host/intro.exe)
@@ -24,6 +25,7 @@ function(intro_windows_tree name toolchain binary_dir)
     CMAKE_ARGS
       -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}
       -DCMAKE_BUILD_TYPE=Release
+      -DINTRO_FULLSCREEN=${INTRO_FULLSCREEN}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     TEST_COMMAND ""
