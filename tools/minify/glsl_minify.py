@@ -4,7 +4,8 @@
   glsl_minify.py INPUT --out OUTPUT [--cpp SOURCE.cpp]
 
 Comments and needless whitespace go, float literals take their shortest
-form of the same decimal value, and the shader's own names (functions,
+form of the same decimal value, consecutive declarations of one plain type
+are joined into one statement, and the shader's own names (functions,
 globals, locals, parameters, macros and their parameters) are renamed to the
 shortest free names, the most used first. The renaming is one name for one
 name over the whole text, so scopes, shadowing and overloads keep their
@@ -430,6 +431,61 @@ def needs_space(left, right):
     return False
 
 
+def merge_declarations(tokens):
+    """Joins consecutive declaration statements of the same plain type,
+    `float a=1.;float b=a;` -> `float a=1.,b=a;`. The declarators keep their
+    order and their initialisers, and each name's scope still begins after
+    its own declarator, so nothing is evaluated differently. Only statements
+    that begin right after `;`, `{` or `}` outside parentheses qualify (so no
+    if or for bodies and headers), without qualifiers, with a plain name
+    followed by `=` or `;` (no arrays), and with no braces in between."""
+    out = []
+    depth = 0  # parentheses and brackets
+    previous = None  # (type, brace depth, index in out of its closing ';')
+    braces = 0
+    i = 0
+    count = len(tokens)
+    while i < count:
+        token = tokens[i]
+        at_start = depth == 0 and (not out or out[-1].text in (";", "{", "}"))
+        if (at_start and token.kind == "name" and token.text in TYPES and token.text != "void"
+                and i + 2 < count and tokens[i + 1].kind == "name" and tokens[i + 1].text not in KEYWORDS
+                and tokens[i + 2].text in ("=", ";")):
+            end = i + 1
+            inner = 0
+            while end < count and not (tokens[end].text == ";" and inner == 0):
+                if tokens[end].text in ("{", "}"):
+                    end = -1
+                    break
+                if tokens[end].text in ("(", "["):
+                    inner += 1
+                elif tokens[end].text in (")", "]"):
+                    inner -= 1
+                end += 1
+            if end > 0 and end < count:
+                joins = (previous is not None and previous[0] == token.text and previous[1] == braces
+                         and previous[2] == len(out) - 1)
+                if joins:
+                    out[-1] = Token("op", ",", out[-1].line)
+                else:
+                    out.append(token)
+                out.extend(tokens[i + 1:end + 1])
+                previous = (token.text, braces, len(out) - 1)
+                i = end + 1
+                continue
+        if token.text in ("(", "["):
+            depth += 1
+        elif token.text in (")", "]"):
+            depth -= 1
+        elif token.text == "{":
+            braces += 1
+        elif token.text == "}":
+            braces -= 1
+        out.append(token)
+        i += 1
+    return out
+
+
 def render_tokens(tokens, mapping):
     out = []
     previous = None
@@ -446,8 +502,9 @@ def render_tokens(tokens, mapping):
     return "".join(out)
 
 
-def minify(text):
-    """Returns the minified text; raises MinifyError on input it refuses."""
+def minify(text, merge=True):
+    """Returns the minified text; raises MinifyError on input it refuses.
+    merge=False leaves every declaration statement as written."""
     version, items = parse(text)
     counts, kept = check_and_collect(items)
     mapping = assign_names(counts, kept)
@@ -461,7 +518,7 @@ def minify(text):
                 head += "(" + ",".join(mapping[p] for p in item.params) + ")"
             parts.append(head + " " + render_tokens(item.body, mapping) + "\n")
         else:
-            parts.append(render_tokens(item, mapping))
+            parts.append(render_tokens(merge_declarations(item) if merge else item, mapping))
     if not parts[-1].endswith("\n"):
         parts.append("\n")
     return "".join(parts)

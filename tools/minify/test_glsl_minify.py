@@ -73,8 +73,10 @@ def same_program(test, original, minified, kept=()):
     return forward
 
 
-def run_minify(body):
-    return glsl_minify.minify(HEADER + body)
+def run_minify(body, merge=False):
+    # Most tests compare token streams one for one, so they leave the
+    # declarations as written; Merging tests the joining on its own.
+    return glsl_minify.minify(HEADER + body, merge=merge)
 
 
 class FloatLiterals(unittest.TestCase):
@@ -215,6 +217,43 @@ class Names(unittest.TestCase):
         self.assertEqual(run_minify(source), run_minify(source))
 
 
+class Merging(unittest.TestCase):
+    # (function body, minified body expected with merge, before renaming is
+    # undone: names here are single letters that keep their order of use).
+    CASES = [
+        ("float a = 1.0; float b = a; float c;", "float a=1.,b=a,c;"),
+        ("float a = 1.0; vec3 b = vec3(a); vec3 c = b; float d = a;", "float a=1.;vec3 b=vec3(a),c=b;float d=a;"),
+        # Only statements that start after ; { or }: not an if body.
+        ("float a = 1.0; if (a > 0.0) a = 2.0; float b = a;", "float a=1.;if(a>0.)a=2.;float b=a;"),
+        # A declaration as the whole body of an if ends with it.
+        ("float a = 1.0; if (a > 0.0) float b = 2.0; float c = a;", "float a=1.;if(a>0.)float b=2.;float c=a;"),
+        # A for header is not merged with what comes before or inside it.
+        ("float a = 0.0; for (int b = 0; b < 2; b++) { a += 1.0; } float c = a;",
+         "float a=0.;for(int b=0;b<2;b++){a+=1.;}float c=a;"),
+        # Different blocks, qualifiers and arrays stay apart.
+        ("float a = 1.0; { float b = a; } float c = a;", "float a=1.;{float b=a;}float c=a;"),
+        ("const float a = 1.0; float b = a;", "const float a=1.;float b=a;"),
+        ("float a[2] = float[2](1.0, 2.0); float b = a[0];", "float a[2]=float[2](1.,2.);float b=a[0];"),
+        ("float a = 1.0; float b[2];", "float a=1.;float b[2];"),
+    ]
+
+    def test_table(self):
+        for body, expected in self.CASES:
+            with self.subTest(body=body):
+                source = "void main()\n{\n    " + body + "\n}\n"
+                out = run_minify(source, merge=True)
+                plain = run_minify(source, merge=False)
+                mapping = same_program(self, HEADER + source, plain, kept=("main",))
+                renamed = re.sub(r"\b[a-z]\b", lambda m: mapping.get(m.group(), m.group()), expected)
+                self.assertEqual(out, HEADER + "void main(){" + renamed + "}\n")
+
+    def test_functions_and_globals(self):
+        source = ("float a = 1.0;\nfloat b = 2.0;\nfloat g(float x) { return x; }\nfloat c = 3.0;\n"
+                  "void main(){}\n")
+        out = run_minify(source, merge=True)
+        self.assertRegex(out, r"float \w=1\.,\w=2\.;float \w\(float \w\)\{return \w;\}float \w=3\.;")
+
+
 class Refusals(unittest.TestCase):
     CASES = [
         # (label, text, with the version line, what the message must say)
@@ -309,7 +348,7 @@ class RealShader(unittest.TestCase):
     def test_same_tokens_in_the_same_order(self):
         with open(JOINED) as f:
             original = f.read()
-        out = glsl_minify.minify(original)
+        out = glsl_minify.minify(original, merge=False)
         mapping = same_program(self, original, out, kept=tuple(glsl_minify.HOST_NAMES))
         self.assertLess(len(out), len(original) // 2)
         self.assertTrue(out.startswith("#version 430\n"))
