@@ -6,11 +6,14 @@
 # that runs 32-bit Linux programs; where it cannot, the same host sources are
 # built a second time for x86-64 and the tests run that build under wine64.
 # INTRO_WINE_LOADER, INTRO_WINE_BINARY_DIR and INTRO_WINE_EXE name what the
-# tests use.
+# tests use. INTRO_RELEASE_EXE and INTRO_WINE_RELEASE_EXE name the release
+# program (intro-release.exe) built in the same trees.
 option(INTRO_BUILD_WINDOWS "Cross-compile intro.exe with mingw-w64" ON)
+option(INTRO_FULLSCREEN "Build the full-screen variant of the Windows programs" OFF)
 
 set(INTRO_WINDOWS_BINARY_DIR ${CMAKE_BINARY_DIR}/windows)
 set(INTRO_EXE ${INTRO_WINDOWS_BINARY_DIR}/host/intro.exe)
+set(INTRO_RELEASE_EXE ${INTRO_WINDOWS_BINARY_DIR}/host/intro-release.exe)
 set(INTRO_HAVE_WINDOWS_BUILD OFF)
 
 include(ExternalProject)
@@ -22,10 +25,11 @@ function(intro_windows_tree name toolchain binary_dir)
     CMAKE_ARGS
       -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}
       -DCMAKE_BUILD_TYPE=Release
+      -DINTRO_FULLSCREEN=${INTRO_FULLSCREEN}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     TEST_COMMAND ""
-    BUILD_BYPRODUCTS ${binary_dir}/host/intro.exe)
+    BUILD_BYPRODUCTS ${binary_dir}/host/intro.exe ${binary_dir}/host/intro-release.exe)
 endfunction()
 
 # True when `loader --version` runs here.
@@ -65,6 +69,7 @@ if(INTRO_BUILD_WINDOWS AND INTRO_MINGW_CXX)
     set(INTRO_WINE_BINARY_DIR ${INTRO_WINDOWS_BINARY_DIR})
   endif()
   set(INTRO_WINE_EXE ${INTRO_WINE_BINARY_DIR}/host/intro.exe)
+  set(INTRO_WINE_RELEASE_EXE ${INTRO_WINE_BINARY_DIR}/host/intro-release.exe)
 else()
   message(STATUS "mingw-w64 not found or disabled: intro.exe and its tests are skipped")
 endif()

@@ -18,7 +18,9 @@ const char* const gl_entry_names[GL_ENTRY_COUNT] = {
 
 GlEntryTable gl_entry_table = {};
 
+#if !INTRO_RELEASE
 gl_lookup_fn gl_lookup = wglGetProcAddress;
+#endif
 
 int load_gl_entry_points()
 {

@@ -93,7 +93,13 @@ extern GlEntryTable gl_entry_table;
 // How names are resolved: wglGetProcAddress in the program. Tests point this
 // at their own function to make chosen names go missing.
 typedef PROC (WINAPI* gl_lookup_fn)(LPCSTR name);
+#if INTRO_RELEASE
+// The release build runs no static initialisers (it has no C runtime), so it
+// calls wglGetProcAddress directly instead of through an initialised pointer.
+#define gl_lookup wglGetProcAddress
+#else
 extern gl_lookup_fn gl_lookup;
+#endif
 
 // Fills gl_entry_table from gl_entry_names in order. Returns 1 when all
 // resolved, 0 at the first name that resolves to null (later names are not

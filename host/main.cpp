@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#if !INTRO_RELEASE
 #include "debug_status.h"
+#endif
 #include "intro.h"
 #include "window.h"
 
@@ -50,7 +52,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous_instance, LPSTR comman
         MessageBoxA(NULL, "intro_init()!", "error", MB_ICONWARNING | MB_OK);
         return 0;
     }
+#if !INTRO_RELEASE
     debug_status_set_window(window_context.window);
+#endif
 
     main_loop();
 

@@ -2,7 +2,7 @@
 
 #include <GL/gl.h>
 
-WindowContext window_context = { NULL, NULL, NULL, NULL, 0, "qv_" };
+WindowContext window_context = { NULL, NULL, NULL, NULL, INTRO_FULLSCREEN, "qv_" };
 
 const PIXELFORMATDESCRIPTOR pixel_format = {
     sizeof(PIXELFORMATDESCRIPTOR),                                  // nSize (40)
@@ -44,7 +44,7 @@ int window_init(WindowContext* context)
 
     DWORD extended_style = 0;
     DWORD style = WINDOW_STYLE;
-    if (context->fullscreen) {
+    if (WINDOW_FULLSCREEN(context)) {
         DEVMODEA mode;
         ZeroMemory(&mode, sizeof(mode));
         mode.dmSize = sizeof(mode);
@@ -110,7 +110,7 @@ void window_shutdown(WindowContext* context)
         DestroyWindow(context->window);
     }
     UnregisterClassA(context->class_name, context->instance);
-    if (context->fullscreen) {
+    if (WINDOW_FULLSCREEN(context)) {
         ChangeDisplaySettingsA(NULL, 0);
         while (ShowCursor(TRUE) < 0) {
         }

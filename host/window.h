@@ -10,11 +10,23 @@ struct WindowContext {
     HDC device_context;      // the window's own device context
     HGLRC gl_context;        // the OpenGL rendering context
     HWND window;             // the main window
-    int fullscreen;          // build-time switch; 0 in this build
+    int fullscreen;          // build-time switch: INTRO_FULLSCREEN, 0 by default
     char class_name[4];      // window class name
 };
 
 extern WindowContext window_context;
+
+// The full-screen variant is a build option (INTRO_FULLSCREEN=1, off by
+// default) that sets the record's switch. The release build reads the switch
+// as the compile-time constant it is, so it does not carry the other path.
+#ifndef INTRO_FULLSCREEN
+#define INTRO_FULLSCREEN 0
+#endif
+#if INTRO_RELEASE
+#define WINDOW_FULLSCREEN(context) INTRO_FULLSCREEN
+#else
+#define WINDOW_FULLSCREEN(context) ((context)->fullscreen)
+#endif
 
 extern const PIXELFORMATDESCRIPTOR pixel_format;
 

@@ -31,6 +31,8 @@ packages=(
   g++-mingw-w64-x86-64 wine64
   # a display for the real program
   xvfb xdotool x11-utils
+  # the release build: the shader minifier (Python) and the size table (xz)
+  python3 xz-utils
 )
 
 missing=()
