@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "gl_test_context.h"
@@ -70,6 +71,40 @@ TEST(TargetParity, FramesAlternateTheirTargets) {
     EXPECT_EQ(engine.read_target((n + 1) & 1), before_other) << "frame " << n << " touched the other target";
     EXPECT_EQ(engine.frame_counter(), n + 1);
   }
+}
+
+// Two engines in one context: each frame draws with its own program into
+// its own audio buffer, whichever engine was made last.
+TEST(SharedContext, EachEngineDrawsWithItsOwnProgramAndBuffer) {
+  test::gl_context();
+  const auto source = [](float value) {
+    return std::string(
+               "#version 430\n"
+               "layout(location = 0) uniform int m;\n"
+               "layout(location = 1) uniform int v;\n"
+               "layout(std430, binding = 0) buffer BlockName { vec2 snd[]; };\n"
+               "layout(location = 0) out vec4 f;\n"
+               "void main() {\n"
+               "  if (ivec2(gl_FragCoord.xy) == ivec2(0)) snd[v] = vec2(") +
+           std::to_string(value) + ");\n  f = vec4(" + std::to_string(value) + ");\n}\n";
+  };
+  EngineOptions first_options, second_options;
+  first_options.source = source(0.25f);
+  second_options.source = source(0.75f);
+  first_options.viewport_width = second_options.viewport_width = 4;
+  first_options.viewport_height = second_options.viewport_height = 4;
+  IntroEngine first(first_options);
+  IntroEngine second(second_options);  // made last: its program and buffer are current
+
+  first.frame(7);
+  EXPECT_EQ(first.audio()[14], 0.25f) << "the first engine's frame wrote another buffer";
+  EXPECT_EQ(first.read_window()[0], 64) << "the first engine's frame drew with another program";
+  EXPECT_EQ(second.audio()[14], 0.0f) << "the first engine's frame wrote into the second engine's buffer";
+
+  second.frame(9);
+  EXPECT_EQ(second.audio()[18], 0.75f);
+  EXPECT_EQ(second.read_window()[0], 191);
+  EXPECT_EQ(first.audio()[18], 0.0f);
 }
 
 }  // namespace

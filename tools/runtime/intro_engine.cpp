@@ -73,6 +73,11 @@ IntroEngine::~IntroEngine() {
 }
 
 void IntroEngine::scene_pass(std::int32_t position) {
+  // The intro has one program and one buffer for the whole run; engines
+  // that share a context take turns, so each frame makes its own current.
+  glUseProgram(program_);
+  glBindBufferRange(GL_SHADER_STORAGE_BUFFER, 0, audio_buffer_, static_cast<GLintptr>(options_.audio_bind_offset),
+                    static_cast<GLsizeiptr>(options_.audio_bind_bytes));
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets_[frame_counter_ & 1], 0);
   glBindTexture(GL_TEXTURE_2D, targets_[(frame_counter_ + 1) & 1]);

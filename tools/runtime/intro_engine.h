@@ -42,7 +42,8 @@ class IntroEngine {
   IntroEngine& operator=(const IntroEngine&) = delete;
 
   // Pass 0 into target [n & 1] reading [(n + 1) & 1], then pass 1 into the
-  // window stand-in; n then advances.
+  // window stand-in; n then advances. Pass 0 first makes this engine's
+  // program and audio buffer current, so several engines can share a context.
   void frame(std::int32_t position);
   // The two halves of frame(), for timing each one; scene_pass + post_pass is
   // frame() exactly.
