@@ -11,6 +11,18 @@
 #include "intro.h"
 #include "window.h"
 
+// Shows an error box after the window is gone. Destroying the window posted
+// a quit message (WM_DESTROY); a box whose modal loop finds it pending ends at
+// once, so a start-up failure would close without a word. The pending quit is
+// taken off the queue first, so the box stays until the user dismisses it.
+static void show_error_after_shutdown(const char* text)
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    MessageBoxA(NULL, text, "error", MB_ICONWARNING | MB_OK);
+}
+
 static void main_loop()
 {
     bool quit_seen = false;
@@ -44,12 +56,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous_instance, LPSTR comman
 
     if (!window_init(&window_context)) {
         window_shutdown(&window_context);
-        MessageBoxA(NULL, "window_init()!", "error", MB_ICONWARNING | MB_OK);
+        show_error_after_shutdown("window_init()!");
         return 0;
     }
     if (!intro_init()) {
         window_shutdown(&window_context);
-        MessageBoxA(NULL, "intro_init()!", "error", MB_ICONWARNING | MB_OK);
+        show_error_after_shutdown("intro_init()!");
         return 0;
     }
 #if !INTRO_RELEASE

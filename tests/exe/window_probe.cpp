@@ -5,10 +5,14 @@
 //   window_probe close          posts WM_CLOSE to that window
 //   window_probe box CAPTION    texts of the message box with that caption
 //   window_probe press CAPTION  presses OK in that message box
+//   window_probe minimize|maximize|restore
+//                               the system command, as from the window menu
+//   window_probe resize W H     gives the window a W x H client area
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 static BOOL CALLBACK print_static_text(HWND child, LPARAM)
@@ -26,11 +30,21 @@ static BOOL CALLBACK print_static_text(HWND child, LPARAM)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::printf("usage: window_probe info|close|box CAPTION|press CAPTION\n");
+        std::printf("usage: window_probe info|close|box CAPTION|press CAPTION|"
+                    "minimize|maximize|restore|resize W H\n");
         return 2;
     }
     const char* command = argv[1];
-    if (std::strcmp(command, "info") == 0 || std::strcmp(command, "close") == 0) {
+    WPARAM system_command = 0;
+    if (std::strcmp(command, "minimize") == 0) {
+        system_command = SC_MINIMIZE;
+    } else if (std::strcmp(command, "maximize") == 0) {
+        system_command = SC_MAXIMIZE;
+    } else if (std::strcmp(command, "restore") == 0) {
+        system_command = SC_RESTORE;
+    }
+    bool resize = std::strcmp(command, "resize") == 0 && argc >= 4;
+    if (std::strcmp(command, "info") == 0 || std::strcmp(command, "close") == 0 || system_command || resize) {
         HWND window = FindWindowA("qv_", NULL);
         std::printf("found %d\n", window ? 1 : 0);
         if (!window) {
@@ -38,6 +52,19 @@ int main(int argc, char** argv)
         }
         if (std::strcmp(command, "close") == 0) {
             std::printf("posted %d\n", PostMessageA(window, WM_CLOSE, 0, 0) ? 1 : 0);
+            return 0;
+        }
+        if (system_command) {
+            std::printf("posted %d\n", PostMessageA(window, WM_SYSCOMMAND, system_command, 0) ? 1 : 0);
+            return 0;
+        }
+        if (resize) {
+            RECT frame = { 0, 0, std::atoi(argv[2]), std::atoi(argv[3]) };
+            AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                               static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+            BOOL done = SetWindowPos(window, NULL, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            std::printf("resized %d\n", done ? 1 : 0);
             return 0;
         }
         char title[1024];
@@ -53,6 +80,8 @@ int main(int argc, char** argv)
         std::printf("client_origin %ld %ld\n", origin.x, origin.y);
         std::printf("outer %ld %ld %ld %ld\n", outer.left, outer.top, outer.right, outer.bottom);
         std::printf("screen %d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        std::printf("iconic %d\n", IsIconic(window) ? 1 : 0);
+        std::printf("zoomed %d\n", IsZoomed(window) ? 1 : 0);
         return 0;
     }
     if ((std::strcmp(command, "box") == 0 || std::strcmp(command, "press") == 0) && argc >= 3) {

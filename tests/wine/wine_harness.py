@@ -127,9 +127,12 @@ class Session:
             else:
                 config.write(ALSA_NO_DEVICE)
 
-    def start(self, command, **kwargs):
-        """Starts a process in the session's environment and working folder."""
-        process = subprocess.Popen(command, env=self.env, cwd=self.workdir, **kwargs)
+    def start(self, command, extra_env=None, cwd=None, **kwargs):
+        """Starts a process in the session's environment (plus extra_env) and
+        working folder (or cwd)."""
+        env = dict(self.env)
+        env.update(extra_env or {})
+        process = subprocess.Popen(command, env=env, cwd=cwd or self.workdir, **kwargs)
         self.processes.append(process)
         return process
 
