@@ -27,6 +27,14 @@ int view_window_init(ViewWindow& w, int width, int height, bool fullscreen, std:
             "); run it from a desktop session or set DISPLAY";
     return 0;
   }
+  // Without a display SDL may fall back to its off-screen driver, which
+  // opens no window anyone can see; that is only wanted when asked for.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const std::string name = driver ? driver : "";
+  if ((name == "offscreen" || name == "dummy") && SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
+    error = "no display: SDL found only its " + name + " video driver; run it from a desktop session or set DISPLAY";
+    return 0;
+  }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 4);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
