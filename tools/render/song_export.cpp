@@ -27,7 +27,8 @@ void main()
 
 std::size_t sample_of_time(double seconds) { return static_cast<std::size_t>(std::llround(seconds * 44100.0)); }
 
-SongRenderer::SongRenderer() : kernel_(kernel_source(kExportMain)), buffer_(kChunk * 2, 0.0f) {}
+SongRenderer::SongRenderer(const std::string& library)
+    : kernel_(library.empty() ? kernel_source(kExportMain) : library + kExportMain), buffer_(kChunk * 2, 0.0f) {}
 
 std::vector<float> SongRenderer::render(std::size_t first, std::size_t count,
                                         const std::function<void(std::size_t)>& chunk_done) {

@@ -24,7 +24,9 @@ class SongRenderer {
   static constexpr int kGridRows = 64;
   static constexpr std::size_t kChunk = static_cast<std::size_t>(kGridWidth) * kGridRows;
 
-  SongRenderer();
+  // `library` is the shader text before the entry point (every piece but
+  // main.glsl, joined); empty means the built-in pieces.
+  explicit SongRenderer(const std::string& library = std::string());
   // The song's values for sample frames [first, first + count), one float
   // each (both channels carry it). `chunk_done` is called after each chunk
   // with the number of frames finished so far.

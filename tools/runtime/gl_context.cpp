@@ -81,9 +81,9 @@ int version_number(const char* text) {
   return major * 100 + (minor < 10 ? minor * 10 : minor);
 }
 
-// Returns an empty string when the current context can run the intro,
-// otherwise what it lacks.
-std::string missing_features() {
+}  // namespace
+
+std::string missing_intro_features() {
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   const char* glsl = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
   std::ostringstream lack;
@@ -95,8 +95,6 @@ std::string missing_features() {
   if (!(mask & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT)) lack << "a compatibility profile (glRects with fixed-function vertex processing); ";
   return lack.str();
 }
-
-}  // namespace
 
 std::unique_ptr<GlContext> GlContext::create() {
   const char* forced_env = std::getenv("INTRO_EGL_PLATFORM");
@@ -152,7 +150,7 @@ std::unique_ptr<GlContext> GlContext::create() {
       eglTerminate(c.display);
       continue;
     }
-    const std::string lack = missing_features();
+    const std::string lack = missing_intro_features();
     if (!lack.empty()) {
       notes << "  " << c.platform << " (" << reinterpret_cast<const char*>(glGetString(GL_RENDERER))
             << "): lacks " << lack << "\n";

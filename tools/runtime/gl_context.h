@@ -15,6 +15,10 @@ struct GlInfo {
   bool timer_query = false;  // GL_TIME_ELAPSED queries are usable
 };
 
+// What the current context lacks for running the intro (OpenGL 4.4, GLSL
+// 4.30, a compatibility profile), as a sentence; empty when it has it all.
+std::string missing_intro_features();
+
 // A headless OpenGL context made current on the calling thread through EGL.
 // It looks for a hardware GPU through EGL's device platform first, then falls
 // back to Mesa's surfaceless platform (llvmpipe) and the default display.

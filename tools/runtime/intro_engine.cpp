@@ -102,6 +102,26 @@ void IntroEngine::frame(std::int32_t position) {
   post_pass(position);
 }
 
+void IntroEngine::resize_window(int width, int height) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, width, height);
+  glBindFramebuffer(GL_FRAMEBUFFER, window_framebuffer_);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, texture, 0);
+  glDeleteTextures(1, &window_texture_);
+  window_texture_ = texture;
+  options_.viewport_width = width;
+  options_.viewport_height = height;
+  glViewport(0, 0, width, height);
+}
+
+void IntroEngine::replace_program(GLuint program) {
+  glUseProgram(program);
+  glDeleteProgram(program_);
+  program_ = program;
+}
+
 std::vector<std::uint8_t> IntroEngine::read_window() const {
   std::vector<std::uint8_t> pixels(static_cast<std::size_t>(options_.viewport_width) * options_.viewport_height * 4);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, window_framebuffer_);

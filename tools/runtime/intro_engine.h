@@ -71,6 +71,17 @@ class IntroEngine {
 
   GLuint program() const { return program_; }
 
+  // For a program that shows the intro in a real window: the window
+  // stand-in's framebuffer (to copy the picture from), a new window size
+  // (the stand-in is reallocated and becomes the viewport of both passes, as
+  // a resized window does for the intro; the targets stay 1280x720), and a
+  // new program in place of the current one, which is deleted.
+  GLuint window_framebuffer() const { return window_framebuffer_; }
+  int window_width() const { return options_.viewport_width; }
+  int window_height() const { return options_.viewport_height; }
+  void resize_window(int width, int height);
+  void replace_program(GLuint program);
+
  private:
   EngineOptions options_;
   GLuint program_ = 0;
