@@ -33,6 +33,9 @@ packages=(
   xvfb xdotool x11-utils
   # the release build: the shader minifier (Python) and the size table (xz)
   python3 xz-utils
+  # the native viewer: window, GL context, input and sound; its overlay
+  # (the Debian build of Dear ImGui carries the SDL2 and OpenGL 3 backends)
+  libsdl2-dev libimgui-dev
 )
 
 missing=()

@@ -1,15 +1,50 @@
 #!/usr/bin/env bash
-# Plays the intro on Linux through Wine: builds intro.exe if needed, then runs
-# it in a scratch folder (it writes an empty dbgout.txt into its working
-# folder). On Windows, run intro.exe itself.
+# Plays the intro on Linux. By default in the native viewer (intro-view:
+# the intro's own shader and frame in an SDL2 window, with pause, seeking,
+# cut keys and live editing); with --wine the Windows program itself through
+# Wine. Installs what it needs and builds what is missing first. Other
+# arguments go to the viewer (intro-view --help lists them) or, with --wine,
+# are refused. On Windows, run intro.exe itself.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-if ! command -v wine >/dev/null 2>&1; then
-  echo "play: wine is not installed (scripts/install-deps.sh installs it)" >&2
+wine_mode=0
+if [ "${1:-}" = "--wine" ]; then
+  wine_mode=1
+  shift
+fi
+if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
+  sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+  echo
+  echo "usage: scripts/play.sh [VIEWER OPTIONS]   or   scripts/play.sh --wine"
+  exit 0
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "play: no display (\$DISPLAY is unset); run this from a desktop session" >&2
   exit 1
+fi
+
+# Packages first, as scripts/test.sh does; apt skips what is already there.
+scripts/install-deps.sh
+
+if [ "$wine_mode" -eq 0 ]; then
+  viewer="$root/build/linux/tools/view/intro-view"
+  if [ ! -f build/linux/CMakeCache.txt ]; then
+    echo "play: configuring the linux build"
+    cmake --preset linux >/dev/null
+  fi
+  echo "play: building intro-view"
+  cmake --build --preset linux --target intro-view >/dev/null
+  echo "play: starting the viewer; Space pauses, Escape or Q ends it (intro-view --help lists the keys)"
+  exec "$viewer" "$@"
+fi
+
+if [ "$#" -gt 0 ]; then
+  echo "play: the Windows program takes no options (got: $*)" >&2
+  exit 2
 fi
 # The intro is a 32-bit program. Where this kernel runs no 32-bit programs,
 # 32-bit Wine cannot start, and the 64-bit build of the same host code is
@@ -32,10 +67,6 @@ if [ ! -f "$exe" ]; then
   echo "play: building intro.exe (preset $preset)"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target intro
-fi
-if [ -z "${DISPLAY:-}" ]; then
-  echo "play: no display (\$DISPLAY is unset); run this from a desktop session" >&2
-  exit 1
 fi
 if command -v glxinfo >/dev/null 2>&1; then
   version="$(glxinfo 2>/dev/null | sed -n 's/^OpenGL version string: \([0-9]*\)\.\([0-9]*\).*/\1\2/p' | head -n1)"
