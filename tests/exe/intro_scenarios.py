@@ -111,7 +111,7 @@ def scenario_window_and_title(intro, args):
     _, _, later = intro.status(first + 2)
     expect(later > first, "FRAME does not count up")
     intro.probe("close")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(120) == 0, "exit code not 0")
 
 
 def read_ppm(path):
@@ -185,7 +185,7 @@ def scenario_screenshot_bars(intro, args):
         line = pixels[(y * width + x0) * 3:(y * width + x0 + 1280) * 3]
         expect(max(line) > 0, "picture row %d is black" % row)
     intro.probe("close")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(120) == 0, "exit code not 0")
 
 
 def scenario_debug_log(intro, args):
@@ -195,7 +195,7 @@ def scenario_debug_log(intro, args):
     expect(os.path.exists(path), "dbgout.txt missing")
     expect(os.path.getsize(path) == 0, "dbgout.txt not empty while running")
     intro.probe("close")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(120) == 0, "exit code not 0")
     expect(os.path.getsize(path) == 0, "dbgout.txt not empty after the run")
 
 
@@ -215,14 +215,14 @@ def scenario_escape_quits(intro, args):
     session.run(["xdotool", "windowfocus", "--sync", ids[0]], timeout=30)
     session.run(["xdotool", "key", "--delay", "200", "Escape"], timeout=30)
     # The loop sees the key after the frame in flight, which takes seconds on llvmpipe.
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(120) == 0, "exit code not 0")
 
 
 def scenario_close_quits(intro, args):
     intro.window()
     intro.status(1)
     expect(intro.probe("close").get("posted") == "1", "WM_CLOSE not posted")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(120) == 0, "exit code not 0")
 
 
 def box(intro, caption, seconds=90):
@@ -251,7 +251,7 @@ def scenario_audio_stream(intro, args):
         time.sleep(0.5)
     expect(seconds >= 1.0, "playback position did not reach 1 s")
     intro.probe("close")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(120) == 0, "exit code not 0")
     capture = intro.session.capture_path
     expect(os.path.exists(capture), "the device wrote no stream")
     size = os.path.getsize(capture)
@@ -306,7 +306,7 @@ def scenario_shader_link_failure(intro, args):
     _, _, later = intro.status(first + 2, 60)
     expect(later > first, "FRAME does not count up after the shader boxes")
     intro.probe("close")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(120) == 0, "exit code not 0")
 
 
 def scenario_close_during_shader_box(intro, args):
@@ -330,8 +330,10 @@ def scenario_minimise_restore(intro, args):
     info = intro.wait_for("restored window",
                           lambda: (lambda v: v if v.get("iconic") == "0" else None)(intro.probe("info")), 30)
     expect(numbers(info["client"]) == [1280, 720], "restored client area %s" % info["client"])
-    # Two frames drawn after the restore, then the picture is back.
-    _, after, _ = intro.status(frame_during + 2, 90)
+    # Two frames begun after the restore, so one has been drawn and shown
+    # over whatever the restore painted: then the picture is back.
+    _, _, restored_frame = intro.status(1)
+    _, after, _ = intro.status(restored_frame + 2, 180)
     info = intro.probe("info")
     x0, y0 = numbers(info["client_origin"])
     expect_letterboxed(grab_screen(intro), x0, y0, "after restore")
@@ -339,7 +341,7 @@ def scenario_minimise_restore(intro, args):
     # device wrote at least that much.
     expect(after >= before + 1.0, "position went from %.2f only to %.2f over the minimised second" % (before, after))
     intro.probe("close")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(180) == 0, "exit code not 0")
     size = os.path.getsize(intro.session.capture_path)
     expect(size >= int((after - 0.1) * BYTES_PER_SECOND), "captured %d bytes, less than %.2f s" % (size, after))
 
@@ -366,41 +368,67 @@ def wait_query(intro, what, test, seconds=90):
     return intro.wait_for(what, lambda: next((q for q in standin_log(intro)[0] if test(q)), None), seconds)
 
 
+def standin_image(intro, width, height, seconds=180):
+    """Asks the stand-in for the next frame's image; returns it, bottom row
+    first, once it is saved at that size."""
+    log_path = os.path.join(intro.cwd, "wave_standin.log")
+    image_path = os.path.join(intro.cwd, "window.rgba")
+    if os.path.exists(image_path):
+        os.remove(image_path)
+    with open(log_path) as log:
+        seen = len(log.read().splitlines())
+    open(os.path.join(intro.cwd, "capture.now"), "w").close()
+
+    def saved():
+        with open(log_path) as log:
+            lines = log.read().splitlines()[seen:]
+        return next((line.split() for line in lines if line.startswith("capture ")), None)
+    capture = intro.wait_for("image from the stand-in", saved, seconds)
+    expect(capture[1:] == [str(width), str(height)], "image saved at %s, expected %dx%d" % (capture[1:], width, height))
+    with open(image_path, "rb") as image:
+        pixels = image.read()
+    expect(len(pixels) == width * height * 4, "image of %d bytes" % len(pixels))
+    return pixels
+
+
+def expect_picture_rows(pixels, width, height, what):
+    """Rows counted from the bottom of the viewport, as the shader sees them:
+    the lower bar 0..89, picture 90..629, the upper bar from 630 on. The
+    whole width is drawn: beyond column 1280 the post pass reads the
+    1280-wide target again (repeat wrap)."""
+    for row in range(height):
+        line = pixels[row * width * 4:(row + 1) * width * 4]
+        rgb_max = max(max(line[0::4]), max(line[1::4]), max(line[2::4]))
+        if row < 90 or row >= 630:
+            expect(rgb_max == 0, "%s: bar row %d from the bottom is not black" % (what, row))
+        elif row in (90, 360, min(629, height - 1)):
+            for start in range(0, width, 320):
+                part = line[start * 4:min(width, start + 320) * 4]
+                expect(max(part[0::4] + part[1::4] + part[2::4]) > 0,
+                       "%s: picture row %d is black from column %d" % (what, row, start))
+
+
 def scenario_resize_maximise(intro, args):
     intro.window()
     intro.status(1)
     expect(intro.probe("resize", "960", "540").get("resized") == "1", "SetWindowPos failed")
     info = intro.probe("info")
     expect(numbers(info["client"]) == [960, 540], "client area %s after resizing" % info["client"])
-    wait_query(intro, "frame with the 960 x 540 viewport", lambda q: q[2:6] == (0, 0, 960, 540))
+    wait_query(intro, "frame with the 960 x 540 viewport", lambda q: q[2:6] == (0, 0, 960, 540), 180)
+    expect_picture_rows(standin_image(intro, 960, 540), 960, 540, "resized")
     expect(intro.probe("maximize").get("posted") == "1", "maximise not posted")
     info = intro.wait_for("maximised window",
                           lambda: (lambda v: v if v.get("zoomed") == "1" else None)(intro.probe("info")), 30)
     width, height = numbers(info["client"])
     expect(width > 1280 and height > 720, "maximised client area %dx%d is not larger than 1280x720" % (width, height))
-    last = wait_query(intro, "frame with the %d x %d viewport" % (width, height),
-                      lambda q: q[2:6] == (0, 0, width, height))
-    # One more frame drawn and presented at that size.
-    wait_query(intro, "frame after the maximised one", lambda q: q[0] >= last[0] + 2)
+    wait_query(intro, "frame with the %d x %d viewport" % (width, height), lambda q: q[2:6] == (0, 0, width, height),
+               180)
+    expect_picture_rows(standin_image(intro, width, height), width, height, "maximised")
     queries, _ = standin_log(intro)
     for query in queries:
         expect(query[6:8] == (1280, 720), "query %d: the bound target is %dx%d" % (query[0], query[6], query[7]))
-    # The picture fills the client area from its lower left: the bottom bar,
-    # 540 picture rows, black above; beyond column 1280 the post pass reads
-    # the 1280-wide target again (repeat wrap), so the picture goes on there.
-    x0, y0 = numbers(intro.probe("info")["client_origin"])
-    screen = grab_screen(intro)
-    for gl_row, black in ((45, True), (89, True), (90, False), (360, False), (629, False), (630, True),
-                          (height - 1, True)):
-        y = y0 + height - 1 - gl_row
-        line = screen_row(screen, x0, y, width)
-        if black:
-            expect(line.count(0) == len(line), "maximised: row %d from the bottom is not black" % gl_row)
-        else:
-            expect(max(line[:1280 * 3]) > 0, "maximised: picture row %d is black" % gl_row)
-            expect(max(line[1280 * 3:]) > 0, "maximised: picture row %d is black beyond column 1280" % gl_row)
     intro.probe("close")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(180) == 0, "exit code not 0")
 
 
 END_POSITION = 5512500
@@ -408,10 +436,11 @@ END_POSITION = 5512500
 
 def scenario_past_the_end(intro, args):
     intro.window()
-    # The stand-in starts two frames before the end and stops at it.
-    _, seconds, frame = intro.status(6, 120)
+    # The stand-in starts two frames before the end and stops at it: the
+    # third frame is at the end.
+    _, seconds, frame = intro.status(3, 240)
     expect(abs(seconds - 125.0) < 1e-9, "TIME %.2f after the end, expected 125.00" % seconds)
-    _, seconds, _ = intro.status(frame + 1, 60)
+    _, seconds, _ = intro.status(frame + 1, 180)
     expect(abs(seconds - 125.0) < 1e-9, "TIME moved to %.2f after the end" % seconds)
     queries, other = standin_log(intro)
     expect(queries[0][1] == END_POSITION - 2 * 735, "first position %d" % queries[0][1])
@@ -434,7 +463,7 @@ def scenario_read_only_folder(intro, args):
     expect(later > first, "FRAME does not count up")
     expect(not os.path.isfile(os.path.join(intro.cwd, "dbgout.txt")), "a debug log was made in the read-only folder")
     intro.probe("close")
-    expect(intro.wait_exit(30) == 0, "exit code not 0")
+    expect(intro.wait_exit(180) == 0, "exit code not 0")
 
 
 def read_wav_floats(path):
@@ -552,7 +581,7 @@ SCENARIOS = {
     "minimise_restore": Setup(scenario_minimise_restore),
     "resize_maximise": Setup(scenario_resize_maximise, standin={"INTRO_WAVE_START": str(47 * 44100)}),
     "past_the_end": Setup(scenario_past_the_end, standin={
-        "INTRO_WAVE_START": str(END_POSITION - 2 * 735), "INTRO_WAVE_FRAMES": "4", "INTRO_WAVE_KEEP_RUNNING": "1"}),
+        "INTRO_WAVE_START": str(END_POSITION - 2 * 735), "INTRO_WAVE_FRAMES": "3", "INTRO_WAVE_KEEP_RUNNING": "1"}),
     "read_only_folder": Setup(scenario_read_only_folder, read_only=True),
     "matches_renderer": Setup(scenario_matches_renderer, standin={
         "INTRO_WAVE_START": str(MATCH_POSITION - 735 * MATCH_WARMUP), "INTRO_WAVE_FRAMES": str(MATCH_WARMUP + 1)}),
@@ -659,9 +688,14 @@ def main():
             return 1
         finally:
             if setup.read_only:
+                # (The session must be gone before the folder is released.)
+                session.__exit__(None, None, None)
                 if os.environ.get(IN_MOUNT_NAMESPACE) == "1":
                     subprocess.run(["umount", cwd], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                os.chmod(cwd, 0o755)
+                try:
+                    os.chmod(cwd, 0o755)
+                except OSError:
+                    pass
     print("passed:", args.scenario)
     return 0
 

@@ -16,6 +16,8 @@
 //                      that frame (see next_position); 0 (default) never stops
 //   INTRO_WAVE_KEEP_RUNNING  1: save the image at query N, but post no quit
 //                      and keep advancing
+// A file "capture.now" in the working folder asks for the image at the next
+// query (and is removed).
 // Once the buffer has been written, positions stop at its end, as a device
 // that has played it all.
 //
@@ -192,6 +194,12 @@ long next_position()
     // frame gets an empty viewport, so it costs nothing and writes nothing.
     if (standin.stop_frames > 0 && !standin.keep_running && query == standin.stop_frames - 1) {
         PostQuitMessage(0);
+    }
+    // A test that cannot know the frame in advance asks for the image by
+    // creating "capture.now"; the next query saves the last frame shown.
+    if (GetFileAttributesA("capture.now") != INVALID_FILE_ATTRIBUTES) {
+        DeleteFileA("capture.now");
+        capture_window(viewport);
     }
     if (standin.stop_frames > 0 && query == standin.stop_frames) {
         capture_window(viewport);
