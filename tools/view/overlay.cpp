@@ -106,7 +106,7 @@ int overlay_draw(const OverlayView& v, double& seek_seconds) {
   } else {
     std::snprintf(timing, sizeof timing, "%s", v.timer_queries ? "scene/post: measuring" : "scene/post: no timer queries");
   }
-  ImGui::Text("%7.3f s  %s  %s%s  %.1f fps  %s", v.seconds, cut, v.paused ? "paused" : "playing",
+  ImGui::Text("%7.3f s  %s  %s%s  %.2f fps  %s", v.seconds, cut, v.paused ? "paused" : "playing",
               v.loop ? "  loop" : "", v.fps, timing);
   ImGui::Text("%s  program %d%s%s", v.renderer.c_str(), v.generation, v.watch.empty() ? "" : "  watching ",
               v.watch.c_str());
