@@ -112,25 +112,10 @@ def scenario_audio_stream(intro, args):
     expect(samples[0::2] == samples[1::2], "left and right channels differ")
 
 
-def scenario_no_audio_device(intro, args):
-    """The debug program's sequence, and the window already released (the
-    order is release first, then the box) when "intro_init()!" shows."""
-    box = intro_scenarios.box
-    sound = box(intro, "SoundInfo")
-    expect("waveOutOpen failed." in sound["texts"], "SoundInfo box says %r" % sound["texts"])
-    expect(intro.probe("box", "error").get("found") == "0", "error box before SoundInfo was dismissed")
-    intro.probe("press", "SoundInfo")
-    error = box(intro, "error", 30)
-    expect("intro_init()!" in error["texts"], "error box says %r" % error["texts"])
-    expect(intro.probe("info").get("found") == "0", "the window still exists while the error box shows")
-    intro.probe("press", "error")
-    expect(intro.wait_exit(15) == 0, "exit code not 0")
-
-
 SCENARIOS = {
     "window": (scenario_window, "file"),
     "escape_quits": (scenario_escape_quits, "file"),
-    "no_audio_device": (scenario_no_audio_device, "none"),
+    "no_audio_device": (intro_scenarios.scenario_no_audio_device, "none"),
     "audio_stream": (scenario_audio_stream, "file"),
 }
 
