@@ -1,9 +1,14 @@
 #include "cut_table.h"
 
-namespace view {
+#include "film_frames.h"
 
-const double kCutStarts[kCutCount] = {15, 20, 22, 35, 45, 50, 54, 60, 65, 70, 75, 79, 81, 85, 87, 91, 94, 100, 102, 118};
-const int kCutShots[kCutCount] = {0, 1, 2, 16, 3, 4, 5, 6, 12, 8, 9, 10, 3, 11, 6, 4, 12, 3, 4, 10};
+namespace view {
+namespace {
+
+// film_cuts() holds the opening set-up first, then the 20 cuts.
+const intro::CutMoment& film_cut(int cut) { return intro::film_cuts()[static_cast<std::size_t>(cut + 1)]; }
+
+}  // namespace
 
 // The arrangement's large-scale form: the melodic opening with the first
 // pads, the pads of the second chord, the groove, the arpeggio with the
@@ -16,15 +21,15 @@ const Section kSections[kSectionCount] = {
 int cut_at(double seconds) {
   int cut = kOpening;
   for (int j = 0; j < kCutCount; ++j) {
-    if (seconds >= kCutStarts[j]) cut = j;
+    if (seconds >= film_cut(j).from) cut = j;
   }
   return cut;
 }
 
-double cut_start(int cut) { return cut < 0 ? 0.0 : kCutStarts[cut]; }
+double cut_start(int cut) { return cut < 0 ? 0.0 : film_cut(cut).from; }
 
-double cut_end(int cut) { return cut + 1 < kCutCount ? kCutStarts[cut + 1] : kEndSeconds; }
+double cut_end(int cut) { return film_cut(cut).to; }
 
-int cut_shot(int cut) { return cut < 0 ? -1 : kCutShots[cut]; }
+int cut_shot(int cut) { return cut < 0 ? -1 : film_cut(cut).shot; }
 
 }  // namespace view

@@ -1,6 +1,7 @@
 #pragma once
 // The film's edit and the song's sections as the viewer's timeline and its
-// cut keys see them. Times in seconds of the intro's clock.
+// cut keys see them. Times in seconds of the intro's clock. The cuts come
+// from the film's one cut list (film_frames.h).
 #include <cstdint>
 
 namespace view {
@@ -11,9 +12,6 @@ constexpr double kEndSeconds = 125.0;
 constexpr int kCutCount = 20;
 // Cut -1 is the opening set-up before the first cut.
 constexpr int kOpening = -1;
-
-extern const double kCutStarts[kCutCount];
-extern const int kCutShots[kCutCount];
 
 // The cut in force at `seconds`: the last whose start is at or before it
 // (the shader's own selection rule), kOpening before 15 s.
