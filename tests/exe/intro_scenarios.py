@@ -560,6 +560,19 @@ MATCH_POSITION = 47 * 44100
 MATCH_WARMUP = 2
 
 
+def run_scenario(run, intro, args):
+    """Runs one scenario; prints why it failed and returns False, or True."""
+    try:
+        run(intro, args)
+    except Failure as failure:
+        print("FAILED:", failure)
+        return False
+    except subprocess.TimeoutExpired as timeout:
+        print("FAILED: timed out:", timeout)
+        return False
+    return True
+
+
 class Setup:
     """How a scenario starts the intro: the ALSA device, a stale debug log,
     which program, the stand-in's script, a read-only working folder."""
@@ -682,13 +695,8 @@ def main():
             print("working folder made read-only by", how)
         intro = Intro(session, program, os.path.abspath(args.probe), extra_env, cwd)
         try:
-            setup.run(intro, args)
-        except Failure as failure:
-            print("FAILED:", failure)
-            return 1
-        except subprocess.TimeoutExpired as timeout:
-            print("FAILED: timed out:", timeout)
-            return 1
+            if not run_scenario(setup.run, intro, args):
+                return 1
         finally:
             if setup.read_only:
                 # (The session must be gone before the folder is released.)

@@ -23,7 +23,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "exe"))
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
 import intro_scenarios  # noqa: E402
 import wine_harness  # noqa: E402
-from intro_scenarios import Failure, expect, numbers  # noqa: E402
+from intro_scenarios import expect, numbers  # noqa: E402
 
 
 def grab(intro, info):
@@ -134,13 +134,7 @@ def main():
     os.makedirs(args.workdir)
     with wine_harness.Session(args.prefix, args.workdir, audio=audio) as session:
         intro = intro_scenarios.Intro(session, os.path.abspath(args.intro), os.path.abspath(args.probe))
-        try:
-            run(intro, args)
-        except Failure as failure:
-            print("FAILED:", failure)
-            return 1
-        except subprocess.TimeoutExpired as timeout:
-            print("FAILED: timed out:", timeout)
+        if not intro_scenarios.run_scenario(run, intro, args):
             return 1
     print("passed:", args.scenario)
     return 0
