@@ -420,8 +420,12 @@ def scenario_resize_maximise(intro, args):
     wait_query(intro, "frame with the 960 x 540 viewport", lambda q: q[2:6] == (0, 0, 960, 540), 180)
     expect_picture_rows(standin_image(intro, 960, 540), 960, 540, "resized")
     expect(intro.probe("maximize").get("posted") == "1", "maximise not posted")
-    info = intro.wait_for("maximised window",
-                          lambda: (lambda v: v if v.get("zoomed") == "1" else None)(intro.probe("info")), 180)
+    # Wine sets the maximised state before it applies the new size, so wait
+    # for the client area to change as well as for the flag.
+    def maximised():
+        info = intro.probe("info")
+        return info if info.get("zoomed") == "1" and numbers(info["client"]) != [960, 540] else None
+    info = intro.wait_for("maximised window with a new client area", maximised, 180)
     width, height = numbers(info["client"])
     expect(width > 1280 and height > 720, "maximised client area %dx%d is not larger than 1280x720" % (width, height))
     wait_query(intro, "frame with the %d x %d viewport" % (width, height), lambda q: q[2:6] == (0, 0, width, height),
