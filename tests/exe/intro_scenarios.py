@@ -320,6 +320,24 @@ def scenario_close_during_shader_box(intro, args):
     expect(intro.wait_exit(60) == 0, "exit code not 0")
 
 
+def wait_window_state(intro, what, test, seconds=180):
+    """Waits until the window's probe info passes test and returns it. Wine
+    sets the minimised or maximised flag before it applies the new size, so
+    callers test the flag and the client area together; a time-out names the
+    state last seen."""
+    last = {}
+
+    def probe():
+        last.clear()
+        last.update(intro.probe("info"))
+        return dict(last) if test(last) else None
+    try:
+        return intro.wait_for(what, probe, seconds)
+    except Failure as failure:
+        raise Failure("%s (last seen: iconic %s, zoomed %s, client %s)"
+                      % (failure, last.get("iconic"), last.get("zoomed"), last.get("client"))) from None
+
+
 def scenario_minimise_restore(intro, args):
     intro.window()
     _, before, frame = intro.status(2)
@@ -330,9 +348,8 @@ def scenario_minimise_restore(intro, args):
     _, during, frame_during = intro.status(frame + 1, 60)
     expect(time.time() - minimised_at > 1.0, "not minimised for a second")
     expect(intro.probe("restore").get("posted") == "1", "restore not posted")
-    info = intro.wait_for("restored window",
-                          lambda: (lambda v: v if v.get("iconic") == "0" else None)(intro.probe("info")), 180)
-    expect(numbers(info["client"]) == [1280, 720], "restored client area %s" % info["client"])
+    wait_window_state(intro, "restored window with a 1280x720 client area",
+                      lambda info: info.get("iconic") == "0" and numbers(info.get("client", "")) == [1280, 720])
     # Two frames begun after the restore, so one has been drawn and shown
     # over whatever the restore painted: then the picture is back.
     _, _, restored_frame = intro.status(1)
@@ -420,12 +437,8 @@ def scenario_resize_maximise(intro, args):
     wait_query(intro, "frame with the 960 x 540 viewport", lambda q: q[2:6] == (0, 0, 960, 540), 180)
     expect_picture_rows(standin_image(intro, 960, 540), 960, 540, "resized")
     expect(intro.probe("maximize").get("posted") == "1", "maximise not posted")
-    # Wine sets the maximised state before it applies the new size, so wait
-    # for the client area to change as well as for the flag.
-    def maximised():
-        info = intro.probe("info")
-        return info if info.get("zoomed") == "1" and numbers(info["client"]) != [960, 540] else None
-    info = intro.wait_for("maximised window with a new client area", maximised, 180)
+    info = wait_window_state(intro, "maximised window with a new client area",
+                             lambda info: info.get("zoomed") == "1" and numbers(info.get("client", "")) != [960, 540])
     width, height = numbers(info["client"])
     expect(width > 1280 and height > 720, "maximised client area %dx%d is not larger than 1280x720" % (width, height))
     wait_query(intro, "frame with the %d x %d viewport" % (width, height), lambda q: q[2:6] == (0, 0, width, height),
